@@ -1,0 +1,41 @@
+// The gdi module's objects, shared by its source files.
+#pragma once
+
+#include "internal.h"
+
+namespace w32 {
+
+enum class GdiType { Pen, Brush, Font };
+
+struct GdiObject {
+  GdiType type;
+  bool stock = false;
+  COLORREF color = 0;
+  int style = PS_SOLID;  // pens: PS_*; brushes: 0 solid, 1 hollow
+  int width = 1;         // pens only
+  int selectedIn = 0;    // how many device contexts hold it
+  bool deletePending = false;
+};
+
+struct DeviceContext {
+  pixman_image_t* target = nullptr;  // not owned
+  POINT origin{0, 0};                // where (0, 0) falls on the target
+  pixman_region32_t clip;            // target coordinates, already inside the target
+  HGDIOBJ pen = nullptr;
+  HGDIOBJ brush = nullptr;
+  HGDIOBJ font = nullptr;
+  COLORREF bkColor = 0x00FFFFFF;
+  COLORREF textColor = 0x00000000;
+  int bkMode = OPAQUE;
+  POINT position{0, 0};
+};
+
+DeviceContext* FindDc(HDC hdc);
+GdiObject* FindGdiObject(HGDIOBJ object);
+
+// Writes one XRGB pixel at DC coordinates, if the clip allows it.
+void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel);
+// Fills a rectangle given in DC coordinates, cut by the clip.
+void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel);
+
+}  // namespace w32

@@ -1,0 +1,206 @@
+// The headless host: virtual clock, scripted user actions, in-memory screen.
+#include "headless.h"
+
+#include <cstdio>
+#include <deque>
+#include <functional>
+
+#include "../internal.h"
+
+namespace {
+
+struct Action {
+  DWORD at;
+  // Returns true when it produced a message for GetMessageA to deliver.
+  std::function<bool(MSG*)> run;
+};
+
+class HeadlessHost : public w32::Host {
+ public:
+  DWORD Now() override { return m_now; }
+
+  bool Wait(DWORD deadline) override {
+    DWORD next = deadline;
+    if (!m_actions.empty() && (next == w32::kForever || m_actions.front().at < next))
+      next = m_actions.front().at;
+    if (next == w32::kForever) {
+      m_stalled = true;
+      std::fprintf(stderr, "headless: GetMessageA would wait forever: no timer, no scheduled action, nothing posted\n");
+      return false;
+    }
+    if (next > m_now) m_now = next;
+    return true;
+  }
+
+  void Sleep(DWORD milliseconds) override { m_now += milliseconds; }
+
+  bool PollInput(MSG* msg) override {
+    while (!m_actions.empty() && m_actions.front().at <= m_now) {
+      Action a = std::move(m_actions.front());
+      m_actions.pop_front();
+      if (a.run(msg)) return true;
+    }
+    return false;
+  }
+
+  int ShowMessageBox(HWND, const char* text, const char* caption, UINT) override {
+    // Nobody is there to click: say what it said and take the default button.
+    std::fprintf(stderr, "%s: %s", caption ? caption : "", text ? text : "");
+    if (text && (!*text || text[std::char_traits<char>::length(text) - 1] != '\n'))
+      std::fputc('\n', stderr);
+    return IDOK;
+  }
+
+  void Schedule(DWORD at, std::function<bool(MSG*)> run) {
+    // Stable by time: actions at the same moment keep their scheduling order.
+    auto it = m_actions.end();
+    while (it != m_actions.begin() && std::prev(it)->at > at) --it;
+    m_actions.insert(it, Action{at, std::move(run)});
+  }
+
+  void Reset() {
+    m_now = 0;
+    m_actions.clear();
+    m_stalled = false;
+    m_nextCover = 1;
+  }
+
+  size_t Pending() const { return m_actions.size(); }
+  bool Stalled() const { return m_stalled; }
+  int NextCoverId() { return m_nextCover++; }
+
+ private:
+  DWORD m_now = 0;
+  std::deque<Action> m_actions;
+  bool m_stalled = false;
+  int m_nextCover = 1;
+};
+
+HeadlessHost g_headless;
+
+template <class F>
+void Do(DWORD at, F f) {
+  g_headless.Schedule(at, [f](MSG*) {
+    f();
+    return false;
+  });
+}
+
+}  // namespace
+
+namespace w32 {
+Host* NewHeadlessHost() {
+  return &g_headless;
+}
+}  // namespace w32
+
+namespace headless {
+
+bool Reset(int screenWidth, int screenHeight) {
+  if (screenWidth < 1 || screenHeight < 1 || screenWidth > 16384 || screenHeight > 16384) return false;
+  w32::SetHost(&g_headless);
+  // Objects first (they may still refer to windows), then windows and the
+  // screen, then the records their destruction may have added to.
+  w32::ResetDirectDraw();
+  w32::ResetUser();
+  w32::ResetGdi();
+  w32::ResetScreen(screenWidth, screenHeight);
+  w32::ResetKernel();
+  g_headless.Reset();
+  return true;
+}
+
+DWORD Now() {
+  return g_headless.Now();
+}
+
+void CloseAt(DWORD at, HWND hwnd) {
+  g_headless.Schedule(at, [hwnd](MSG* msg) { return w32::wm::Close(hwnd, msg); });
+}
+void ActivateOtherAt(DWORD at) {
+  Do(at, [] { w32::wm::ActivateOther(); });
+}
+void ActivateAt(DWORD at, HWND hwnd) {
+  Do(at, [hwnd] { w32::wm::Activate(hwnd); });
+}
+void MoveAt(DWORD at, HWND hwnd, int x, int y) {
+  Do(at, [=] { w32::wm::Move(hwnd, x, y); });
+}
+void ResizeClientAt(DWORD at, HWND hwnd, int width, int height) {
+  Do(at, [=] { w32::wm::ResizeClient(hwnd, width, height); });
+}
+void MinimizeAt(DWORD at, HWND hwnd) {
+  Do(at, [hwnd] { w32::wm::Show(hwnd, SW_MINIMIZE); });
+}
+void RestoreAt(DWORD at, HWND hwnd) {
+  Do(at, [hwnd] { w32::wm::Show(hwnd, SW_RESTORE); });
+}
+void MaximizeAt(DWORD at, HWND hwnd) {
+  Do(at, [hwnd] { w32::wm::Show(hwnd, SW_MAXIMIZE); });
+}
+int CoverAt(DWORD at, const RECT& rect) {
+  int id = g_headless.NextCoverId();
+  Do(at, [id, rect] { w32::wm::Cover(id, rect); });
+  return id;
+}
+void UncoverAt(DWORD at, int coverId) {
+  Do(at, [coverId] { w32::wm::Uncover(coverId); });
+}
+size_t PendingActions() {
+  return g_headless.Pending();
+}
+
+int ScreenWidth() {
+  return w32::ScreenWidth();
+}
+int ScreenHeight() {
+  return w32::ScreenHeight();
+}
+uint32_t ScreenPixel(int x, int y) {
+  if (x < 0 || y < 0 || x >= w32::ScreenWidth() || y >= w32::ScreenHeight()) return 0;
+  pixman_image_t* s = w32::Screen();
+  const uint32_t* row = reinterpret_cast<const uint32_t*>(
+      reinterpret_cast<const uint8_t*>(pixman_image_get_data(s)) + size_t(y) * pixman_image_get_stride(s));
+  return row[x] & 0x00FFFFFF;
+}
+std::vector<uint32_t> ScreenPixels() {
+  std::vector<uint32_t> out;
+  out.reserve(size_t(ScreenWidth()) * ScreenHeight());
+  for (int y = 0; y < ScreenHeight(); ++y)
+    for (int x = 0; x < ScreenWidth(); ++x) out.push_back(ScreenPixel(x, y));
+  return out;
+}
+
+int BeepCount() {
+  return w32::TheRecords().beeps;
+}
+std::vector<MessageBoxShown> MessageBoxes() {
+  std::vector<MessageBoxShown> out;
+  for (const auto& r : w32::TheRecords().messageBoxes) out.push_back({r.owner, r.text, r.caption, r.type});
+  return out;
+}
+size_t LiveWindows() {
+  return w32::LiveWindowCount();
+}
+size_t LiveTimers() {
+  return w32::LiveTimerCount();
+}
+size_t LiveGdiObjects() {
+  return w32::LiveGdiObjectCount();
+}
+size_t LiveDeviceContexts() {
+  return w32::LiveDeviceContextCount();
+}
+size_t LiveDirectDrawObjects() {
+  return w32::LiveDirectDrawObjectCount();
+}
+
+void FailNext(Call call, int skip) {
+  w32::FailNext(w32::Call(int(call)), skip);
+}
+
+bool Stalled() {
+  return g_headless.Stalled();
+}
+
+}  // namespace headless

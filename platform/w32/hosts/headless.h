@@ -1,0 +1,78 @@
+// The headless host: an in-memory screen, a virtual clock and a script of
+// user actions, for tests and recordings. Virtual time moves only when the
+// program waits (GetMessageA with nothing to deliver, Sleep).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "w32/windows.h"
+
+namespace headless {
+
+// Calls that can be made to fail on purpose.
+enum class Call {
+  CreateWindowExA,
+  SetTimer,
+  DirectDrawCreate,
+  SetCooperativeLevel,
+  CreateSurface,
+  CreateClipper,
+  SetHWnd,
+  SetClipper,
+  GetDC,
+  Blt,
+};
+
+struct MessageBoxShown {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+// Destroys every window, class, timer, GDI and DirectDraw object, clears the
+// records and fault plans, and starts a fresh screen and clock at 0 ms.
+// Returns false (and changes nothing) for a screen size outside 1..16384.
+bool Reset(int screenWidth = 1024, int screenHeight = 768);
+
+DWORD Now();
+
+// User actions, carried out when the program next looks for input at or
+// after virtual time `at` (ms since Reset), in the order they were scheduled.
+void CloseAt(DWORD at, HWND hwnd);            // the close box
+void ActivateOtherAt(DWORD at);               // another application comes to the front
+void ActivateAt(DWORD at, HWND hwnd);         // the user clicks our window
+void MoveAt(DWORD at, HWND hwnd, int x, int y);  // outer top-left corner
+void ResizeClientAt(DWORD at, HWND hwnd, int width, int height);
+void MinimizeAt(DWORD at, HWND hwnd);
+void RestoreAt(DWORD at, HWND hwnd);
+void MaximizeAt(DWORD at, HWND hwnd);
+// Another application's window over ours; returns its id for UncoverAt.
+int CoverAt(DWORD at, const RECT& rect);
+void UncoverAt(DWORD at, int coverId);
+size_t PendingActions();
+
+// The screen, as XRGB pixels (0x00RRGGBB).
+int ScreenWidth();
+int ScreenHeight();
+uint32_t ScreenPixel(int x, int y);  // 0 outside the screen
+// A copy of the whole screen, row by row.
+std::vector<uint32_t> ScreenPixels();
+
+int BeepCount();
+std::vector<MessageBoxShown> MessageBoxes();
+size_t LiveWindows();
+size_t LiveTimers();
+size_t LiveGdiObjects();
+size_t LiveDeviceContexts();
+size_t LiveDirectDrawObjects();
+
+// The next call of that kind fails, after `skip` more succeed.
+void FailNext(Call call, int skip = 0);
+
+// True once GetMessageA found that nothing could ever arrive (no timer, no
+// scheduled action, nothing posted) and returned -1 instead of hanging.
+bool Stalled();
+
+}  // namespace headless

@@ -1,0 +1,211 @@
+// Shared state and helpers of our Win32 layer. Not for app/ or framework/.
+// The layer is single-threaded, like the program: one thread owns every
+// window, message queue, GDI object and DirectDraw object.
+#pragma once
+
+#include <pixman.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ddraw.h"
+#include "windows.h"
+
+namespace w32 {
+
+// ---- Handles -------------------------------------------------------------
+// A handle value is (kind << 28) | (generation << 16) | (slot + 1). It is only
+// ever looked up, so a stale, foreign (wrong kind) or made-up value simply
+// fails the lookup.
+enum class HandleKind : uint32_t { Window = 1, Dc = 2, GdiObject = 3, Instance = 4, Cursor = 5 };
+
+template <class T>
+class HandleTable {
+ public:
+  explicit HandleTable(HandleKind kind) : m_kind(kind) {}
+
+  // Takes ownership; returns 0 when the table is full.
+  uintptr_t Add(std::unique_ptr<T> object) {
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+      if (!m_slots[i].object) return Place(i, std::move(object));
+    }
+    if (m_slots.size() >= kMaxSlots) return 0;
+    m_slots.push_back(Slot{});
+    return Place(m_slots.size() - 1, std::move(object));
+  }
+  T* Find(uintptr_t handle) const {
+    size_t slot;
+    return Decode(handle, &slot) ? m_slots[slot].object.get() : nullptr;
+  }
+  std::unique_ptr<T> Remove(uintptr_t handle) {
+    size_t slot;
+    if (!Decode(handle, &slot)) return nullptr;
+    m_slots[slot].generation = (m_slots[slot].generation + 1) & 0xFFF;
+    return std::move(m_slots[slot].object);
+  }
+  size_t Count() const {
+    size_t n = 0;
+    for (const Slot& s : m_slots) n += s.object ? 1 : 0;
+    return n;
+  }
+  void Clear() { m_slots.clear(); }
+  // Visits live objects in slot order; the callback gets (handle, object).
+  template <class F>
+  void ForEach(F f) const {
+    for (size_t i = 0; i < m_slots.size(); ++i)
+      if (m_slots[i].object) f(Encode(i), m_slots[i].object.get());
+  }
+
+ private:
+  static constexpr size_t kMaxSlots = 0xFFFF;
+  struct Slot {
+    std::unique_ptr<T> object;
+    uint32_t generation = 1;
+  };
+  uintptr_t Encode(size_t slot) const {
+    return (uintptr_t(m_kind) << 28) | (uintptr_t(m_slots[slot].generation) << 16) | (slot + 1);
+  }
+  uintptr_t Place(size_t slot, std::unique_ptr<T> object) {
+    m_slots[slot].object = std::move(object);
+    return Encode(slot);
+  }
+  bool Decode(uintptr_t handle, size_t* slot) const {
+    if ((handle >> 28) != uintptr_t(m_kind)) return false;
+    size_t index = handle & 0xFFFF;
+    if (index == 0 || index > m_slots.size()) return false;
+    const Slot& s = m_slots[index - 1];
+    if (!s.object || ((handle >> 16) & 0xFFF) != s.generation) return false;
+    *slot = index - 1;
+    return true;
+  }
+  HandleKind m_kind;
+  std::vector<Slot> m_slots;
+};
+
+template <class H>
+uintptr_t Raw(H handle) {
+  return reinterpret_cast<uintptr_t>(handle);
+}
+template <class H>
+H As(uintptr_t value) {
+  return reinterpret_cast<H>(value);
+}
+
+// ---- Colours ---------------------------------------------------------------
+// COLORREF is 0x00BBGGRR; the screen and surfaces hold XRGB pixels 0x00RRGGBB.
+inline uint32_t ToPixel(COLORREF c) {
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+inline COLORREF ToColorRef(uint32_t pixel) {
+  return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
+}
+
+// ---- Host ------------------------------------------------------------------
+// What the layer needs from whatever stands in for the display and the user:
+// a millisecond clock, a way to wait, user input, and somewhere to show
+// message boxes and screen updates.
+constexpr DWORD kForever = 0xFFFFFFFF;
+
+class Host {
+ public:
+  virtual ~Host() = default;
+  virtual DWORD Now() = 0;
+  // Waits until `deadline` (Now() scale) or until user input may be pending.
+  // Returns false when the wait could never end (nothing scheduled, no timer).
+  virtual bool Wait(DWORD deadline) = 0;
+  virtual void Sleep(DWORD milliseconds) = 0;
+  // Applies due user input. Input that becomes a queued message (the close
+  // box) is returned through `msg`, one at a time; true when it did.
+  virtual bool PollInput(MSG* msg) = 0;
+  // The modal box itself; the layer has already recorded it.
+  virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
+  // A part of the screen changed (screen coordinates).
+  virtual void ScreenChanged(const RECT&) {}
+};
+
+Host& CurrentHost();
+void SetHost(Host* host);  // null: the headless host
+
+// ---- Fault injection -------------------------------------------------------
+enum class Call {
+  CreateWindowExA,
+  SetTimer,
+  DirectDrawCreate,
+  SetCooperativeLevel,
+  CreateSurface,
+  CreateClipper,
+  SetHWnd,
+  SetClipper,
+  GetDC,
+  Blt,
+  Count
+};
+// Makes the call fail once, after `skip` more successful calls of that kind.
+void FailNext(Call call, int skip);
+// True when this call should fail now (consumes the armed fault).
+bool TakeFault(Call call);
+void ClearFaults();
+
+// ---- Screen ----------------------------------------------------------------
+pixman_image_t* Screen();
+int ScreenWidth();
+int ScreenHeight();
+void ResetScreen(int width, int height);
+void ScreenChanged(const RECT& r);
+
+// ---- Windows (user module), for gdi and ddraw --------------------------------
+// The window's client area on the screen that no other window covers, in
+// screen coordinates. False for a bad handle. Empty when hidden or minimised.
+bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out);
+bool IsLiveWindow(HWND hwnd);
+
+// ---- GDI (gdi module), for user and ddraw -------------------------------------
+// A device context drawing onto `target`; `origin` is where the DC's (0, 0)
+// falls on the target, and `clip` (target coordinates, may be null) limits
+// every write. The DC does not own the target.
+HDC CreateDeviceContext(pixman_image_t* target, POINT origin, const pixman_region32_t* clip);
+bool DestroyDeviceContext(HDC hdc);
+bool IsLiveDc(HDC hdc);
+// The colour a brush paints with; false for a bad or hollow brush.
+bool BrushColor(HBRUSH brush, COLORREF* color);
+
+// ---- Records and counts (kernel / user / gdi / ddraw) ----------------------
+struct MessageBoxRecord {
+  HWND owner;
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+struct Records {
+  int beeps = 0;
+  std::vector<std::pair<DWORD, DWORD>> beepArgs;
+  std::vector<MessageBoxRecord> messageBoxes;
+};
+Records& TheRecords();
+
+size_t LiveWindowCount();
+size_t LiveTimerCount();
+size_t LiveGdiObjectCount();      // pens and brushes made by the program
+size_t LiveDeviceContextCount();
+size_t LiveDirectDrawObjectCount();  // DirectDraw objects, surfaces, clippers
+
+// Per-module resets, called by the headless host between tests.
+void ResetKernel();
+void ResetUser();
+void ResetGdi();
+void ResetDirectDraw();
+
+// Window-manager actions the hosts drive on the user's behalf.
+namespace wm {
+bool Close(HWND hwnd, MSG* msg);  // the close box: yields WM_SYSCOMMAND/SC_CLOSE
+void ActivateOther();             // another application comes to the front
+void Activate(HWND hwnd);         // the user clicks our window
+void Move(HWND hwnd, int x, int y);
+void ResizeClient(HWND hwnd, int width, int height);
+void Show(HWND hwnd, int showCommand);
+void Cover(int id, const RECT& rect);  // another application's window on top
+void Uncover(int id);
+}  // namespace wm
+
+}  // namespace w32

@@ -1,0 +1,99 @@
+// kernel32: last error, beeps, the clock, module handles, string length; and
+// the layer-wide pieces that belong to no DLL: the current host, fault
+// injection and the records tests read back.
+#include <cstring>
+
+#include "internal.h"
+
+namespace w32 {
+namespace {
+DWORD g_lastError = 0;
+Records g_records;
+struct Fault {
+  bool armed = false;
+  int skip = 0;
+};
+Fault g_faults[size_t(Call::Count)];
+Host* g_host = nullptr;
+}  // namespace
+
+Host* NewHeadlessHost();  // hosts/headless.cpp
+
+Host& CurrentHost() {
+  if (!g_host) g_host = NewHeadlessHost();
+  return *g_host;
+}
+
+void SetHost(Host* host) {
+  g_host = host;
+}
+
+Records& TheRecords() {
+  return g_records;
+}
+
+void FailNext(Call call, int skip) {
+  if (call >= Call::Count) return;
+  g_faults[size_t(call)] = Fault{true, skip < 0 ? 0 : skip};
+}
+
+bool TakeFault(Call call) {
+  Fault& f = g_faults[size_t(call)];
+  if (!f.armed) return false;
+  if (f.skip > 0) {
+    --f.skip;
+    return false;
+  }
+  f.armed = false;
+  return true;
+}
+
+void ClearFaults() {
+  for (Fault& f : g_faults) f = Fault{};
+}
+
+void ResetKernel() {
+  g_lastError = 0;
+  g_records = Records{};
+  ClearFaults();
+}
+
+}  // namespace w32
+
+using namespace w32;
+
+DWORD GetLastError() {
+  return g_lastError;
+}
+
+void SetLastError(DWORD error) {
+  g_lastError = error;
+}
+
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+  // Only the program's own module exists here.
+  if (moduleName != nullptr) {
+    SetLastError(126);  // ERROR_MOD_NOT_FOUND
+    return nullptr;
+  }
+  return As<HMODULE>((uintptr_t(HandleKind::Instance) << 28) | 0x10001);
+}
+
+BOOL Beep(DWORD frequency, DWORD duration) {
+  g_records.beeps++;
+  g_records.beepArgs.emplace_back(frequency, duration);
+  return TRUE;
+}
+
+DWORD GetTickCount() {
+  return CurrentHost().Now();
+}
+
+void Sleep(DWORD milliseconds) {
+  CurrentHost().Sleep(milliseconds);
+}
+
+int lstrlenA(LPCSTR text) {
+  // Windows answers 0 for a null pointer instead of faulting.
+  return text ? int(std::strlen(text)) : 0;
+}

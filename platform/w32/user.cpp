@@ -1,0 +1,1181 @@
+// user32: window classes, windows, the window manager model, the message
+// queue, timers, painting and geometry.
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <map>
+#include <string>
+
+#include "internal.h"
+
+namespace w32 {
+namespace {
+
+constexpr int kFrame = 4;     // SM_CXFRAME / SM_CYFRAME, classic values
+constexpr int kCaption = 19;  // SM_CYCAPTION
+constexpr int kFixedFrame = 3;
+constexpr int kMinimizedWidth = 160;
+constexpr LONG kMinimizedPos = -32000;
+constexpr UINT kMinTimerPeriod = 10;  // USER_TIMER_MINIMUM
+
+constexpr uint32_t kDesktopPixel = 0x003A6EA5;
+constexpr uint32_t kFramePixel = 0x00C0C0C0;
+constexpr uint32_t kActiveCaptionPixel = 0x00000080;
+constexpr uint32_t kInactiveCaptionPixel = 0x00808080;
+constexpr uint32_t kCoverPixel = 0x00D4D0C8;
+
+struct WindowClass {
+  WNDCLASSA record;  // lpszClassName and lpszMenuName point into the strings below
+  std::string name;
+  std::string menuName;
+  ATOM atom;
+};
+
+enum class ShowState { Normal, Minimized, Maximized };
+
+struct Window {
+  std::string className;
+  WNDPROC proc;
+  UINT classStyle;
+  HBRUSH background;
+  std::string title;
+  DWORD style;
+  DWORD exStyle;
+  RECT normal;  // outer rectangle in the normal state, screen coordinates
+  ShowState state = ShowState::Normal;
+  bool restoreToMaximized = false;
+  bool visible = false;
+  bool destroying = false;
+  pixman_region32_t update;  // client coordinates
+  bool erasePending = false;
+
+  Window() { pixman_region32_init(&update); }
+  ~Window() { pixman_region32_fini(&update); }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+};
+
+struct Timer {
+  HWND hwnd;
+  UINT_PTR id;
+  UINT period;
+  DWORD nextExpiry;
+  bool ready;
+  TIMERPROC proc;
+};
+
+struct Cover {
+  int id;
+  RECT rect;
+};
+
+struct State {
+  std::map<std::string, WindowClass> classes;  // key: lower-case name
+  ATOM nextAtom = 0xC000;
+  HandleTable<Window> windows{HandleKind::Window};
+  std::vector<HWND> zOrder;  // bottom to top
+  std::vector<Cover> covers;  // other applications' windows, above ours
+  HWND active = nullptr;      // null: another application is active
+  std::deque<MSG> posted;
+  std::deque<MSG> input;
+  bool quitPosted = false;
+  int quitCode = 0;
+  std::vector<Timer> timers;
+  UINT_PTR nextThreadTimer = 1;
+  pixman_image_t* screen = nullptr;
+};
+
+State& S() {
+  static State s;
+  return s;
+}
+
+std::string Lower(const char* s) {
+  std::string out(s);
+  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool IsAtom(LPCSTR name) {
+  return reinterpret_cast<uintptr_t>(name) < 0x10000;
+}
+
+WindowClass* FindClass(LPCSTR name) {
+  if (!name) return nullptr;
+  if (IsAtom(name)) {
+    ATOM atom = ATOM(reinterpret_cast<uintptr_t>(name));
+    for (auto& kv : S().classes)
+      if (kv.second.atom == atom) return &kv.second;
+    return nullptr;
+  }
+  auto it = S().classes.find(Lower(name));
+  return it == S().classes.end() ? nullptr : &it->second;
+}
+
+Window* Find(HWND hwnd) {
+  return S().windows.Find(Raw(hwnd));
+}
+
+Window* FindOrFail(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+  return w;
+}
+
+// ---- Geometry ----------------------------------------------------------
+
+struct Frame {
+  int x, y, caption;
+};
+
+Frame FrameOf(const Window& w) {
+  Frame f{0, 0, 0};
+  if (w.style & WS_THICKFRAME) {
+    f.x = f.y = kFrame;
+  } else if (w.style & WS_DLGFRAME) {
+    f.x = f.y = kFixedFrame;
+  } else if (w.style & WS_BORDER) {
+    f.x = f.y = 1;
+  }
+  if ((w.style & WS_CAPTION) == WS_CAPTION) f.caption = kCaption;
+  return f;
+}
+
+RECT OuterRect(const Window& w) {
+  Frame f = FrameOf(w);
+  switch (w.state) {
+    case ShowState::Minimized:
+      return RECT{kMinimizedPos, kMinimizedPos, kMinimizedPos + kMinimizedWidth,
+                  kMinimizedPos + f.caption + 2 * f.y};
+    case ShowState::Maximized:
+      // The frame hangs off the screen so the caption and client fill it.
+      return RECT{-f.x, -f.y, ScreenWidth() + f.x, ScreenHeight() + f.y};
+    case ShowState::Normal:
+      break;
+  }
+  return w.normal;
+}
+
+// Client rectangle in screen coordinates; empty when minimised.
+RECT ClientOnScreen(const Window& w) {
+  RECT o = OuterRect(w);
+  if (w.state == ShowState::Minimized) return RECT{o.left, o.top, o.left, o.top};
+  Frame f = FrameOf(w);
+  RECT c{o.left + f.x, o.top + f.y + f.caption, o.right - f.x, o.bottom - f.y};
+  if (c.right < c.left) c.right = c.left;
+  if (c.bottom < c.top) c.bottom = c.top;
+  return c;
+}
+
+void RegionFromRect(pixman_region32_t* region, const RECT& r) {
+  int w = std::max<LONG>(0, r.right - r.left);
+  int h = std::max<LONG>(0, r.bottom - r.top);
+  pixman_region32_init_rect(region, r.left, r.top, unsigned(w), unsigned(h));
+}
+
+void SubtractRect(pixman_region32_t* region, const RECT& r) {
+  pixman_region32_t cut;
+  RegionFromRect(&cut, r);
+  pixman_region32_subtract(region, region, &cut);
+  pixman_region32_fini(&cut);
+}
+
+bool Shown(const Window& w) {
+  return w.visible && !w.destroying;
+}
+
+// ---- Screen composition -------------------------------------------------
+
+void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) {
+  pixman_region32_t part;
+  RegionFromRect(&part, r);
+  pixman_region32_intersect(&part, &part, area);
+  int n = 0;
+  const pixman_box32_t* boxes = pixman_region32_rectangles(&part, &n);
+  pixman_color_t color{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),
+                       uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
+  std::vector<pixman_box32_t> list(boxes, boxes + n);
+  if (n > 0) pixman_image_fill_boxes(PIXMAN_OP_SRC, S().screen, &color, n, list.data());
+  pixman_region32_fini(&part);
+}
+
+void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
+
+// Redraws what the window manager owns inside `area` (screen coordinates):
+// the desktop, our windows' frames and captions, other applications'
+// windows. Client areas inside it are invalidated for their owners to paint.
+void Recompose(const RECT& changed) {
+  State& s = S();
+  if (!s.screen) return;
+  pixman_region32_t area;
+  RECT screen{0, 0, ScreenWidth(), ScreenHeight()};
+  RECT r;
+  if (!IntersectRect(&r, &changed, &screen)) return;
+  RegionFromRect(&area, r);
+  FillOnScreen(&area, screen, kDesktopPixel);
+  for (HWND hwnd : s.zOrder) {
+    Window* w = Find(hwnd);
+    if (!w || !Shown(*w) || w->state == ShowState::Minimized) continue;
+    RECT outer = OuterRect(*w);
+    RECT client = ClientOnScreen(*w);
+    Frame f = FrameOf(*w);
+    FillOnScreen(&area, outer, kFramePixel);
+    if (f.caption) {
+      RECT cap{outer.left + f.x, outer.top + f.y, outer.right - f.x, outer.top + f.y + f.caption};
+      FillOnScreen(&area, cap, hwnd == s.active ? kActiveCaptionPixel : kInactiveCaptionPixel);
+    }
+    // The client area is the application's to paint.
+    FillOnScreen(&area, client, kDesktopPixel);
+    pixman_region32_t exposed;
+    RegionFromRect(&exposed, client);
+    pixman_region32_intersect(&exposed, &exposed, &area);
+    pixman_region32_translate(&exposed, -client.left, -client.top);
+    if (pixman_region32_not_empty(&exposed)) Invalidate(hwnd, &exposed, true);
+    pixman_region32_fini(&exposed);
+  }
+  for (const Cover& c : s.covers) FillOnScreen(&area, c.rect, kCoverPixel);
+  pixman_region32_fini(&area);
+  ScreenChanged(r);
+}
+
+RECT Union(const RECT& a, const RECT& b) {
+  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+
+// ---- Messages ------------------------------------------------------------
+
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* w = Find(hwnd);
+  if (!w) return 0;
+  WNDPROC proc = w->proc;  // the window may be gone when the call returns
+  return proc(hwnd, message, wParam, lParam);
+}
+
+void SendToAll(UINT message, WPARAM wParam, LPARAM lParam) {
+  std::vector<HWND> all = S().zOrder;
+  for (HWND h : all) Send(h, message, wParam, lParam);
+}
+
+void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  RECT c = ClientOnScreen(*w);
+  pixman_region32_t bounds;
+  pixman_region32_init_rect(&bounds, 0, 0, unsigned(c.right - c.left), unsigned(c.bottom - c.top));
+  pixman_region32_t add;
+  pixman_region32_init(&add);
+  if (clientArea)
+    pixman_region32_intersect(&add, &bounds, clientArea);
+  else
+    pixman_region32_copy(&add, &bounds);
+  if (pixman_region32_not_empty(&add)) {
+    pixman_region32_union(&w->update, &w->update, &add);
+    if (erase) w->erasePending = true;
+  }
+  pixman_region32_fini(&add);
+  pixman_region32_fini(&bounds);
+}
+
+void RaiseToTop(HWND hwnd) {
+  auto& z = S().zOrder;
+  auto it = std::find(z.begin(), z.end(), hwnd);
+  if (it == z.end() || it + 1 == z.end()) return;
+  z.erase(it);
+  z.push_back(hwnd);
+  if (Window* w = Find(hwnd)) Recompose(OuterRect(*w));
+}
+
+// Moves activation to `hwnd` (one of ours) or, for null, to another
+// application. WM_ACTIVATEAPP goes to all our windows when the application's
+// activity changes, before WM_ACTIVATE.
+void SetActive(HWND hwnd) {
+  State& s = S();
+  HWND old = s.active;
+  if (old == hwnd) return;
+  s.active = hwnd;
+  bool appChanged = (old == nullptr) != (hwnd == nullptr);
+  if (appChanged) SendToAll(WM_ACTIVATEAPP, hwnd != nullptr, 0);
+  if (old && Find(old)) {
+    Send(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(Raw(hwnd)));
+    if (Window* w = Find(old)) Recompose(OuterRect(*w));
+  }
+  if (hwnd && Find(hwnd)) {
+    Send(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(Raw(old)));
+    RaiseToTop(hwnd);
+    if (Window* w = Find(hwnd)) Recompose(OuterRect(*w));
+  }
+}
+
+// The window to activate when `leaving` stops being active: our topmost
+// other shown, non-minimised window, or null (another application).
+HWND NextActive(HWND leaving) {
+  const auto& z = S().zOrder;
+  for (auto it = z.rbegin(); it != z.rend(); ++it) {
+    if (*it == leaving) continue;
+    Window* w = Find(*it);
+    if (w && Shown(*w) && w->state != ShowState::Minimized) return *it;
+  }
+  return nullptr;
+}
+
+void SendSizeAndMove(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  RECT c = ClientOnScreen(*w);
+  WPARAM kind = w->state == ShowState::Minimized   ? SIZE_MINIMIZED
+                : w->state == ShowState::Maximized ? SIZE_MAXIMIZED
+                                                   : SIZE_RESTORED;
+  Send(hwnd, WM_SIZE, kind, MAKELPARAM(c.right - c.left, c.bottom - c.top));
+  if (!(w = Find(hwnd))) return;
+  Send(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
+}
+
+// Changes the window's geometry or visibility and brings the screen and the
+// window's update region up to date.
+template <class Change>
+void Reshape(HWND hwnd, Change change) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  RECT before = OuterRect(*w);
+  RECT clientBefore = ClientOnScreen(*w);
+  bool shownBefore = Shown(*w);
+  change(*w);
+  RECT after = OuterRect(*w);
+  RECT clientAfter = ClientOnScreen(*w);
+  bool resized = (clientAfter.right - clientAfter.left) != (clientBefore.right - clientBefore.left) ||
+                 (clientAfter.bottom - clientAfter.top) != (clientBefore.bottom - clientBefore.top);
+  bool moved = clientAfter.left != clientBefore.left || clientAfter.top != clientBefore.top;
+  if (resized || moved || shownBefore != Shown(*w)) {
+    // Whole client repainted: CS_HREDRAW/CS_VREDRAW, a move, or a fresh show.
+    Invalidate(hwnd, nullptr, true);
+    Recompose(Union(before, after));
+  }
+  if (resized || moved) SendSizeAndMove(hwnd);
+}
+
+BOOL ShowWindowImpl(HWND hwnd, int cmd) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  BOOL wasVisible = w->visible ? TRUE : FALSE;
+  if (cmd < SW_HIDE || cmd > SW_FORCEMINIMIZE) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (cmd == SW_SHOWDEFAULT) cmd = SW_SHOWNORMAL;
+  bool activate = false;
+  bool deactivate = false;
+  Reshape(hwnd, [&](Window& win) {
+    switch (cmd) {
+      case SW_HIDE:
+        win.visible = false;
+        deactivate = true;
+        break;
+      case SW_SHOWNORMAL:
+      case SW_RESTORE:
+      case SW_SHOWNOACTIVATE:
+        if (cmd == SW_RESTORE && win.state == ShowState::Minimized && win.restoreToMaximized)
+          win.state = ShowState::Maximized;
+        else
+          win.state = ShowState::Normal;
+        win.visible = true;
+        activate = cmd != SW_SHOWNOACTIVATE;
+        break;
+      case SW_SHOWMINIMIZED:
+      case SW_MINIMIZE:
+      case SW_SHOWMINNOACTIVE:
+      case SW_FORCEMINIMIZE:
+        if (win.state != ShowState::Minimized) win.restoreToMaximized = win.state == ShowState::Maximized;
+        win.state = ShowState::Minimized;
+        win.visible = true;
+        activate = cmd == SW_SHOWMINIMIZED;
+        deactivate = cmd != SW_SHOWMINIMIZED;
+        break;
+      case SW_SHOWMAXIMIZED:
+        win.state = ShowState::Maximized;
+        win.visible = true;
+        activate = true;
+        break;
+      case SW_SHOW:
+        win.visible = true;
+        activate = true;
+        break;
+      case SW_SHOWNA:
+        win.visible = true;
+        break;
+    }
+  });
+  if (!Find(hwnd)) return wasVisible;
+  if (!wasVisible && Find(hwnd)->visible) Send(hwnd, WM_SHOWWINDOW, TRUE, 0);
+  if (activate) {
+    SetActive(hwnd);
+  } else if (deactivate && S().active == hwnd) {
+    SetActive(NextActive(hwnd));
+  }
+  return wasVisible;
+}
+
+// ---- Timers --------------------------------------------------------------
+
+void UpdateTimers(DWORD now) {
+  for (Timer& t : S().timers) {
+    if (DWORD(now - t.nextExpiry) < 0x80000000u) {
+      // Expired: one message pending however many periods went by.
+      t.ready = true;
+      DWORD late = now - t.nextExpiry;
+      t.nextExpiry += (late / t.period + 1) * t.period;
+    }
+  }
+}
+
+bool Matches(const MSG& m, HWND filter, UINT lo, UINT hi) {
+  if (filter && m.hwnd != filter) return false;
+  if (lo == 0 && hi == 0) return true;
+  return m.message >= lo && m.message <= hi;
+}
+
+bool RangeHas(UINT message, UINT lo, UINT hi) {
+  return (lo == 0 && hi == 0) || (message >= lo && message <= hi);
+}
+
+// One look at the queue, in the order of priority: posted messages, the quit
+// message, user input, WM_PAINT, WM_TIMER.
+bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
+  State& s = S();
+  DWORD now = CurrentHost().Now();
+  for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
+    if (Matches(*it, filter, lo, hi)) {
+      *out = *it;
+      if (remove) s.posted.erase(it);
+      return true;
+    }
+  }
+  if (s.quitPosted && RangeHas(WM_QUIT, lo, hi)) {
+    *out = MSG{nullptr, WM_QUIT, WPARAM(s.quitCode), 0, now, {0, 0}};
+    if (remove) s.quitPosted = false;
+    return true;
+  }
+  if (s.input.empty()) {
+    MSG m{};
+    if (CurrentHost().PollInput(&m)) {
+      m.time = now;
+      s.input.push_back(m);
+    }
+  }
+  for (auto it = s.input.begin(); it != s.input.end(); ++it) {
+    if (Matches(*it, filter, lo, hi)) {
+      *out = *it;
+      if (remove) s.input.erase(it);
+      return true;
+    }
+  }
+  if (RangeHas(WM_PAINT, lo, hi)) {
+    for (auto it = s.zOrder.rbegin(); it != s.zOrder.rend(); ++it) {
+      Window* w = Find(*it);
+      if (!w || !Shown(*w) || (filter && *it != filter)) continue;
+      if (pixman_region32_not_empty(&w->update)) {
+        *out = MSG{*it, WM_PAINT, 0, 0, now, {0, 0}};
+        return true;  // stays until the window validates itself
+      }
+    }
+  }
+  if (RangeHas(WM_TIMER, lo, hi)) {
+    UpdateTimers(now);
+    for (Timer& t : s.timers) {
+      if (!t.ready || (filter && t.hwnd != filter)) continue;
+      *out = MSG{t.hwnd, WM_TIMER, t.id, LPARAM(reinterpret_cast<uintptr_t>(t.proc)), now, {0, 0}};
+      if (remove) t.ready = false;
+      return true;
+    }
+  }
+  return false;
+}
+
+DWORD NextTimerDeadline(HWND filter, UINT lo, UINT hi) {
+  if (!RangeHas(WM_TIMER, lo, hi)) return kForever;
+  DWORD now = CurrentHost().Now();
+  DWORD best = kForever;
+  for (const Timer& t : S().timers) {
+    if (filter && t.hwnd != filter) continue;
+    DWORD due = t.ready ? now : t.nextExpiry;
+    if (best == kForever || DWORD(due - now) < DWORD(best - now)) best = due;
+  }
+  return best;
+}
+
+void KillWindowTimers(HWND hwnd) {
+  auto& t = S().timers;
+  t.erase(std::remove_if(t.begin(), t.end(), [hwnd](const Timer& x) { return x.hwnd == hwnd; }), t.end());
+}
+
+bool ValidFilter(HWND filter) {
+  if (filter && !Find(filter)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- Shared with the other modules -------------------------------------
+
+pixman_image_t* Screen() {
+  if (!S().screen) ResetScreen(1024, 768);
+  return S().screen;
+}
+
+int ScreenWidth() {
+  return S().screen ? pixman_image_get_width(S().screen) : 1024;
+}
+
+int ScreenHeight() {
+  return S().screen ? pixman_image_get_height(S().screen) : 768;
+}
+
+void ResetScreen(int width, int height) {
+  State& s = S();
+  if (s.screen) pixman_image_unref(s.screen);
+  s.screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
+  Recompose(RECT{0, 0, width, height});
+}
+
+void ScreenChanged(const RECT& r) {
+  CurrentHost().ScreenChanged(r);
+}
+
+bool IsLiveWindow(HWND hwnd) {
+  return Find(hwnd) != nullptr;
+}
+
+bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out) {
+  Window* w = Find(hwnd);
+  if (!w) return false;
+  if (!Shown(*w) || w->state == ShowState::Minimized) {
+    pixman_region32_clear(out);
+    return true;
+  }
+  RECT c = ClientOnScreen(*w);
+  RECT screen{0, 0, ScreenWidth(), ScreenHeight()};
+  RECT r;
+  if (!IntersectRect(&r, &c, &screen)) {
+    pixman_region32_clear(out);
+    return true;
+  }
+  pixman_region32_fini(out);
+  RegionFromRect(out, r);
+  const auto& z = S().zOrder;
+  auto it = std::find(z.begin(), z.end(), hwnd);
+  for (++it; it < z.end(); ++it) {
+    Window* above = Find(*it);
+    if (above && Shown(*above) && above->state != ShowState::Minimized) SubtractRect(out, OuterRect(*above));
+  }
+  for (const Cover& cv : S().covers) SubtractRect(out, cv.rect);
+  return true;
+}
+
+size_t LiveWindowCount() {
+  return S().windows.Count();
+}
+
+size_t LiveTimerCount() {
+  return S().timers.size();
+}
+
+void ResetUser() {
+  State& s = S();
+  // Destroy windows without calling back into their procedures: the test
+  // that made them is over.
+  s.windows.Clear();
+  s.zOrder.clear();
+  s.covers.clear();
+  s.classes.clear();
+  s.nextAtom = 0xC000;
+  s.active = nullptr;
+  s.posted.clear();
+  s.input.clear();
+  s.quitPosted = false;
+  s.quitCode = 0;
+  s.timers.clear();
+  s.nextThreadTimer = 1;
+}
+
+namespace wm {
+
+bool Close(HWND hwnd, MSG* msg) {
+  if (!Find(hwnd)) return false;
+  *msg = MSG{hwnd, WM_SYSCOMMAND, SC_CLOSE, 0, 0, {0, 0}};
+  return true;
+}
+
+void ActivateOther() {
+  SetActive(nullptr);
+}
+
+void Activate(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w || !Shown(*w)) return;
+  if (w->state == ShowState::Minimized)
+    ShowWindowImpl(hwnd, SW_RESTORE);
+  else
+    SetActive(hwnd);
+}
+
+void Move(HWND hwnd, int x, int y) {
+  Reshape(hwnd, [&](Window& w) {
+    if (w.state != ShowState::Normal) return;  // only a normal window can be dragged
+    OffsetRect(&w.normal, x - w.normal.left, y - w.normal.top);
+  });
+}
+
+void ResizeClient(HWND hwnd, int width, int height) {
+  Reshape(hwnd, [&](Window& w) {
+    Frame f = FrameOf(w);
+    w.state = ShowState::Normal;
+    w.normal.right = w.normal.left + std::max(0, width) + 2 * f.x;
+    w.normal.bottom = w.normal.top + std::max(0, height) + 2 * f.y + f.caption;
+  });
+}
+
+void Show(HWND hwnd, int showCommand) {
+  ShowWindowImpl(hwnd, showCommand);
+}
+
+void Cover(int id, const RECT& rect) {
+  S().covers.push_back(w32::Cover{id, rect});
+  Recompose(rect);
+}
+
+void Uncover(int id) {
+  auto& c = S().covers;
+  auto it = std::find_if(c.begin(), c.end(), [id](const w32::Cover& x) { return x.id == id; });
+  if (it == c.end()) return;
+  RECT r = it->rect;
+  c.erase(it);
+  Recompose(r);
+}
+
+}  // namespace wm
+}  // namespace w32
+
+using namespace w32;
+
+// ---- Classes ---------------------------------------------------------------
+
+ATOM RegisterClassA(const WNDCLASSA* wc) {
+  if (!wc || !wc->lpszClassName || !wc->lpfnWndProc ||
+      (!IsAtom(wc->lpszClassName) && wc->lpszClassName[0] == '\0') || IsAtom(wc->lpszClassName)) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  std::string key = Lower(wc->lpszClassName);
+  if (S().classes.count(key)) {
+    SetLastError(ERROR_CLASS_ALREADY_EXISTS);
+    return 0;
+  }
+  WindowClass& c = S().classes[key];
+  c.record = *wc;
+  c.name = wc->lpszClassName;
+  c.menuName = wc->lpszMenuName && !IsAtom(wc->lpszMenuName) ? wc->lpszMenuName : "";
+  c.record.lpszClassName = c.name.c_str();
+  c.record.lpszMenuName = c.menuName.empty() ? nullptr : c.menuName.c_str();
+  c.atom = S().nextAtom++;
+  return c.atom;
+}
+
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE) {
+  WindowClass* c = FindClass(className);
+  if (!c) {
+    SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
+    return FALSE;
+  }
+  bool inUse = false;
+  S().windows.ForEach([&](uintptr_t, Window* w) { inUse |= Lower(w->className.c_str()) == Lower(c->name.c_str()); });
+  if (inUse) {
+    SetLastError(ERROR_CLASS_HAS_WINDOWS);
+    return FALSE;
+  }
+  S().classes.erase(Lower(c->name.c_str()));
+  return TRUE;
+}
+
+HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR name) {
+  // Only the system cursors exist here; they are shared handles.
+  uintptr_t id = reinterpret_cast<uintptr_t>(name);
+  if (hInstance != nullptr || id < 32512 || id > 32651) {
+    SetLastError(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
+    return nullptr;
+  }
+  return As<HCURSOR>((uintptr_t(HandleKind::Cursor) << 28) | id);
+}
+
+int GetSystemMetrics(int index) {
+  switch (index) {
+    case SM_CXSCREEN:
+      return ScreenWidth();
+    case SM_CYSCREEN:
+      return ScreenHeight();
+    case SM_CYCAPTION:
+      return kCaption;
+    case SM_CXFRAME:
+    case SM_CYFRAME:
+      return kFrame;
+    default:
+      return 0;
+  }
+}
+
+// ---- Windows ---------------------------------------------------------------
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE hInstance, LPVOID param) {
+  WindowClass* c = FindClass(className);
+  if (!c) {
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    return nullptr;
+  }
+  if (parent && !Find(parent)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  if (TakeFault(Call::CreateWindowExA)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto w = std::make_unique<Window>();
+  w->className = c->name;
+  w->proc = c->record.lpfnWndProc;
+  w->classStyle = c->record.style;
+  w->background = c->record.hbrBackground;
+  w->title = windowName ? windowName : "";
+  // Top-level overlapped windows always get a caption and border.
+  w->style = (style & (WS_POPUP | WS_CHILD)) ? style : (style | WS_CAPTION);
+  w->exStyle = exStyle;
+  if (x == CW_USEDEFAULT) x = y = 0;
+  if (width == CW_USEDEFAULT) {
+    width = ScreenWidth() * 3 / 4;
+    height = ScreenHeight() * 3 / 4;
+  }
+  // Windows clamps negative sizes to zero.
+  w->normal = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+  uintptr_t raw = S().windows.Add(std::move(w));
+  if (!raw) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  HWND hwnd = As<HWND>(raw);
+  S().zOrder.push_back(hwnd);
+
+  CREATESTRUCTA cs{param, hInstance, menu, parent, height, width, y, x, LONG(style), windowName,
+                   c->record.lpszClassName, exStyle};
+  if (!Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) ||
+      Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) == -1) {
+    // The window procedure refused its window.
+    if (Find(hwnd)) DestroyWindow(hwnd);
+    return nullptr;
+  }
+  if (!Find(hwnd)) return nullptr;
+  SendSizeAndMove(hwnd);
+  if (Window* cw = Find(hwnd); cw && (style & WS_VISIBLE)) {
+    cw->style &= ~DWORD(WS_VISIBLE);
+    int cmd = (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW;
+    ShowWindowImpl(hwnd, cmd);
+  }
+  return Find(hwnd) ? hwnd : nullptr;
+}
+
+BOOL ShowWindow(HWND hwnd, int showCommand) {
+  return ShowWindowImpl(hwnd, showCommand);
+}
+
+BOOL UpdateWindow(HWND hwnd) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  if (Shown(*w) && pixman_region32_not_empty(&w->update)) Send(hwnd, WM_PAINT, 0, 0);
+  return TRUE;
+}
+
+BOOL DestroyWindow(HWND hwnd) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  if (w->destroying) return TRUE;  // already on its way out (WM_DESTROY handler calling again)
+  RECT outer = OuterRect(*w);
+  bool wasShown = Shown(*w);
+  w->destroying = true;
+  if (S().active == hwnd) SetActive(NextActive(hwnd));
+  if (wasShown) Recompose(outer);
+  Send(hwnd, WM_DESTROY, 0, 0);
+  KillWindowTimers(hwnd);
+  Send(hwnd, WM_NCDESTROY, 0, 0);
+  KillWindowTimers(hwnd);
+  auto& z = S().zOrder;
+  z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
+  if (S().active == hwnd) S().active = nullptr;
+  S().windows.Remove(Raw(hwnd));
+  return TRUE;
+}
+
+BOOL IsWindow(HWND hwnd) {
+  return Find(hwnd) ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd) {
+  Window* w = Find(hwnd);
+  return w && w->visible ? TRUE : FALSE;
+}
+
+BOOL IsIconic(HWND hwnd) {
+  Window* w = Find(hwnd);
+  return w && w->state == ShowState::Minimized ? TRUE : FALSE;
+}
+
+BOOL IsZoomed(HWND hwnd) {
+  Window* w = Find(hwnd);
+  return w && w->state == ShowState::Maximized ? TRUE : FALSE;
+}
+
+HWND GetActiveWindow() {
+  return S().active;
+}
+
+HWND GetForegroundWindow() {
+  return S().active;
+}
+
+int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !buffer || maxCount <= 0) return 0;
+  size_t n = std::min(w->title.size(), size_t(maxCount - 1));
+  std::memcpy(buffer, w->title.data(), n);
+  buffer[n] = '\0';
+  return int(n);
+}
+
+LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* w = Find(hwnd);
+  if (!w) return 0;
+  switch (message) {
+    case WM_NCCREATE:
+      return TRUE;
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+          SendMessageA(hwnd, WM_CLOSE, 0, 0);
+          break;
+        case SC_MINIMIZE:
+          ShowWindowImpl(hwnd, SW_MINIMIZE);
+          break;
+        case SC_MAXIMIZE:
+          ShowWindowImpl(hwnd, SW_MAXIMIZE);
+          break;
+        case SC_RESTORE:
+          ShowWindowImpl(hwnd, SW_RESTORE);
+          break;
+      }
+      return 0;
+    case WM_ERASEBKGND: {
+      COLORREF color;
+      if (!w->background || !BrushColor(w->background, &color)) return 0;
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(As<HDC>(wParam), &r, w->background);
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (BeginPaint(hwnd, &ps)) EndPaint(hwnd, &ps);
+      return 0;
+    }
+    default:
+      (void)lParam;
+      return 0;
+  }
+}
+
+// ---- Messages and timers ---------------------------------------------------
+
+BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return -1;
+  }
+  if (!ValidFilter(hwnd)) return -1;
+  for (;;) {
+    if (Retrieve(msg, hwnd, filterMin, filterMax, true)) return msg->message != WM_QUIT;
+    if (!CurrentHost().Wait(NextTimerDeadline(hwnd, filterMin, filterMax))) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return -1;
+    }
+    if (hwnd && !Find(hwnd)) {
+      SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+      return -1;
+    }
+  }
+}
+
+BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
+  if (!msg) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!ValidFilter(hwnd)) return FALSE;
+  return Retrieve(msg, hwnd, filterMin, filterMax, removeFlags & PM_REMOVE) ? TRUE : FALSE;
+}
+
+BOOL TranslateMessage(const MSG* msg) {
+  // No keyboard here, so never a character message to add.
+  (void)msg;
+  return FALSE;
+}
+
+LRESULT DispatchMessageA(const MSG* msg) {
+  if (!msg || !msg->hwnd) return 0;
+  if (msg->message == WM_TIMER && msg->lParam) {
+    // A timer with its own procedure calls it instead of the window's.
+    bool live = false;
+    for (const Timer& t : S().timers)
+      live |= t.hwnd == msg->hwnd && t.id == msg->wParam &&
+              reinterpret_cast<uintptr_t>(t.proc) == uintptr_t(msg->lParam);
+    if (!live) return 0;
+    reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
+    return 0;
+  }
+  if (!FindOrFail(msg->hwnd)) return 0;
+  return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+void PostQuitMessage(int exitCode) {
+  S().quitPosted = true;
+  S().quitCode = exitCode;
+}
+
+BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (hwnd && !FindOrFail(hwnd)) return FALSE;
+  S().posted.push_back(MSG{hwnd, message, wParam, lParam, CurrentHost().Now(), {0, 0}});
+  return TRUE;
+}
+
+LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!FindOrFail(hwnd)) return 0;
+  return Send(hwnd, message, wParam, lParam);
+}
+
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
+  if (hwnd && !FindOrFail(hwnd)) return 0;
+  if (TakeFault(Call::SetTimer)) {
+    SetLastError(ERROR_NO_SYSTEM_RESOURCES);
+    return 0;
+  }
+  UINT period = std::max(elapse, kMinTimerPeriod);
+  if (period > 0x7FFFFFFF) period = 0x7FFFFFFF;
+  DWORD now = CurrentHost().Now();
+  auto& timers = S().timers;
+  if (!hwnd) id = S().nextThreadTimer++;
+  for (Timer& t : timers) {
+    if (t.hwnd == hwnd && t.id == id) {
+      // Setting an existing timer restarts it with the new period.
+      t = Timer{hwnd, id, period, now + period, false, proc};
+      return id ? id : 1;
+    }
+  }
+  timers.push_back(Timer{hwnd, id, period, now + period, false, proc});
+  return id ? id : 1;
+}
+
+BOOL KillTimer(HWND hwnd, UINT_PTR id) {
+  auto& timers = S().timers;
+  auto it = std::find_if(timers.begin(), timers.end(), [&](const Timer& t) { return t.hwnd == hwnd && t.id == id; });
+  if (it == timers.end()) {
+    SetLastError(hwnd && !Find(hwnd) ? ERROR_INVALID_WINDOW_HANDLE : ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  timers.erase(it);
+  return TRUE;
+}
+
+// ---- Painting --------------------------------------------------------------
+
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
+  if (!hwnd) {
+    S().windows.ForEach([&](uintptr_t h, Window*) { InvalidateRect(As<HWND>(h), rect, erase); });
+    return TRUE;
+  }
+  if (!FindOrFail(hwnd)) return FALSE;
+  if (!rect) {
+    Invalidate(hwnd, nullptr, erase);
+    return TRUE;
+  }
+  pixman_region32_t r;
+  RegionFromRect(&r, *rect);
+  Invalidate(hwnd, &r, erase);
+  pixman_region32_fini(&r);
+  return TRUE;
+}
+
+BOOL ValidateRect(HWND hwnd, const RECT* rect) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  if (!rect) {
+    pixman_region32_clear(&w->update);
+  } else {
+    SubtractRect(&w->update, *rect);
+  }
+  if (!pixman_region32_not_empty(&w->update)) w->erasePending = false;
+  return TRUE;
+}
+
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  const pixman_box32_t* b = pixman_region32_extents(&w->update);
+  bool any = pixman_region32_not_empty(&w->update);
+  if (rect) *rect = any ? RECT{b->x1, b->y1, b->x2, b->y2} : RECT{0, 0, 0, 0};
+  return any ? TRUE : FALSE;
+}
+
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !ps) return nullptr;
+  RECT c = ClientOnScreen(*w);
+  pixman_region32_t clip;
+  pixman_region32_init(&clip);
+  VisibleClientRegion(hwnd, &clip);
+  pixman_region32_t update;
+  pixman_region32_init(&update);
+  pixman_region32_copy(&update, &w->update);
+  const pixman_box32_t* b = pixman_region32_extents(&update);
+  RECT paint = pixman_region32_not_empty(&update) ? RECT{b->x1, b->y1, b->x2, b->y2} : RECT{0, 0, 0, 0};
+  pixman_region32_translate(&update, c.left, c.top);
+  pixman_region32_intersect(&clip, &clip, &update);
+  pixman_region32_fini(&update);
+  bool erase = w->erasePending;
+  pixman_region32_clear(&w->update);
+  w->erasePending = false;
+  HDC hdc = CreateDeviceContext(Screen(), POINT{c.left, c.top}, &clip);
+  pixman_region32_fini(&clip);
+  std::memset(ps, 0, sizeof(*ps));
+  ps->hdc = hdc;
+  ps->rcPaint = paint;
+  ps->fErase = erase;
+  if (hdc && erase) ps->fErase = Send(hwnd, WM_ERASEBKGND, WPARAM(Raw(hdc)), 0) ? FALSE : TRUE;
+  if (hdc) ScreenChanged(RECT{c.left + paint.left, c.top + paint.top, c.left + paint.right, c.top + paint.bottom});
+  return hdc;
+}
+
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
+  if (!ps) return FALSE;
+  (void)hwnd;
+  DestroyDeviceContext(ps->hdc);
+  return TRUE;
+}
+
+HDC GetDC(HWND hwnd) {
+  if (!hwnd) {
+    // The whole screen.
+    pixman_region32_t all;
+    pixman_region32_init_rect(&all, 0, 0, unsigned(ScreenWidth()), unsigned(ScreenHeight()));
+    HDC hdc = CreateDeviceContext(Screen(), POINT{0, 0}, &all);
+    pixman_region32_fini(&all);
+    return hdc;
+  }
+  Window* w = FindOrFail(hwnd);
+  if (!w) return nullptr;
+  RECT c = ClientOnScreen(*w);
+  pixman_region32_t clip;
+  pixman_region32_init(&clip);
+  VisibleClientRegion(hwnd, &clip);
+  HDC hdc = CreateDeviceContext(Screen(), POINT{c.left, c.top}, &clip);
+  pixman_region32_fini(&clip);
+  return hdc;
+}
+
+int ReleaseDC(HWND, HDC hdc) {
+  return DestroyDeviceContext(hdc) ? 1 : 0;
+}
+
+// ---- Geometry ----------------------------------------------------------
+
+BOOL GetClientRect(HWND hwnd, LPRECT rect) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !rect) return FALSE;
+  RECT c = ClientOnScreen(*w);
+  *rect = RECT{0, 0, c.right - c.left, c.bottom - c.top};
+  return TRUE;
+}
+
+BOOL GetWindowRect(HWND hwnd, LPRECT rect) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !rect) return FALSE;
+  *rect = OuterRect(*w);
+  return TRUE;
+}
+
+BOOL ClientToScreen(HWND hwnd, LPPOINT point) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !point) return FALSE;
+  RECT c = ClientOnScreen(*w);
+  point->x += c.left;
+  point->y += c.top;
+  return TRUE;
+}
+
+BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !point) return FALSE;
+  RECT c = ClientOnScreen(*w);
+  point->x -= c.left;
+  point->y -= c.top;
+  return TRUE;
+}
+
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
+  if (!FindOrFail(hwnd)) return FALSE;
+  Reshape(hwnd, [&](Window& w) {
+    w.state = ShowState::Normal;
+    w.normal = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+  });
+  return TRUE;
+}
+
+BOOL OffsetRect(LPRECT rect, int dx, int dy) {
+  if (!rect) return FALSE;
+  rect->left += dx;
+  rect->right += dx;
+  rect->top += dy;
+  rect->bottom += dy;
+  return TRUE;
+}
+
+BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom) {
+  if (!rect) return FALSE;
+  *rect = RECT{left, top, right, bottom};
+  return TRUE;
+}
+
+BOOL IsRectEmpty(const RECT* rect) {
+  return !rect || rect->left >= rect->right || rect->top >= rect->bottom;
+}
+
+BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b) {
+  if (!dst || !a || !b) return FALSE;
+  RECT r{std::max(a->left, b->left), std::max(a->top, b->top), std::min(a->right, b->right),
+         std::min(a->bottom, b->bottom)};
+  if (IsRectEmpty(&r)) {
+    *dst = RECT{0, 0, 0, 0};
+    return FALSE;
+  }
+  *dst = r;
+  return TRUE;
+}
+
+// ---- Feedback --------------------------------------------------------------
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  if (owner && !FindOrFail(owner)) return 0;
+  const char* shownCaption = caption ? caption : "Error";
+  TheRecords().messageBoxes.push_back(MessageBoxRecord{owner, text ? text : "", shownCaption, type});
+  return CurrentHost().ShowMessageBox(owner, text ? text : "", shownCaption, type);
+}

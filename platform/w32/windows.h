@@ -1,0 +1,362 @@
+// Our own declarations of the Win32 subset the program and its tests use.
+// Types keep their Win32 widths on 64-bit Linux: LONG and HRESULT are 32-bit
+// signed, DWORD/UINT/ULONG/COLORREF 32-bit unsigned, WPARAM/LPARAM/LRESULT
+// pointer-sized. Handles are opaque values looked up in tables, never pointers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#define WINAPI
+#define CALLBACK
+#define APIENTRY
+#define FAR
+#define NEAR
+
+typedef int BOOL;
+typedef unsigned char BYTE;
+typedef uint16_t WORD;
+typedef uint16_t ATOM;
+typedef uint32_t DWORD;
+typedef uint32_t UINT;
+typedef uint32_t ULONG;
+typedef int32_t LONG;
+typedef int32_t HRESULT;
+typedef uint32_t COLORREF;
+typedef char CHAR;
+typedef char* LPSTR;
+typedef const char* LPCSTR;
+typedef void* LPVOID;
+typedef void* PVOID;
+typedef uintptr_t UINT_PTR;
+typedef intptr_t INT_PTR;
+typedef intptr_t LONG_PTR;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef void* HANDLE;
+
+#define W32_DECLARE_HANDLE(name) \
+  struct name##__ {              \
+    int unused;                  \
+  };                             \
+  typedef struct name##__* name
+
+W32_DECLARE_HANDLE(HWND);
+W32_DECLARE_HANDLE(HINSTANCE);
+W32_DECLARE_HANDLE(HDC);
+W32_DECLARE_HANDLE(HBRUSH);
+W32_DECLARE_HANDLE(HPEN);
+W32_DECLARE_HANDLE(HFONT);
+W32_DECLARE_HANDLE(HICON);
+W32_DECLARE_HANDLE(HMENU);
+typedef HICON HCURSOR;
+typedef HINSTANCE HMODULE;
+typedef void* HGDIOBJ;
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+#ifndef NULL
+#define NULL nullptr
+#endif
+
+typedef struct tagPOINT {
+  LONG x;
+  LONG y;
+} POINT, *LPPOINT;
+
+typedef struct tagRECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+} RECT, *LPRECT;
+typedef const RECT* LPCRECT;
+
+typedef struct tagMSG {
+  HWND hwnd;
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+  DWORD time;
+  POINT pt;
+} MSG, *LPMSG;
+
+typedef LRESULT(CALLBACK* WNDPROC)(HWND, UINT, WPARAM, LPARAM);
+typedef void(CALLBACK* TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+typedef struct tagWNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+} WNDCLASSA;
+
+typedef struct tagCREATESTRUCTA {
+  LPVOID lpCreateParams;
+  HINSTANCE hInstance;
+  HMENU hMenu;
+  HWND hwndParent;
+  int cy;
+  int cx;
+  int y;
+  int x;
+  LONG style;
+  LPCSTR lpszName;
+  LPCSTR lpszClass;
+  DWORD dwExStyle;
+} CREATESTRUCTA;
+
+typedef struct tagPAINTSTRUCT {
+  HDC hdc;
+  BOOL fErase;
+  RECT rcPaint;
+  BOOL fRestore;
+  BOOL fIncUpdate;
+  BYTE rgbReserved[32];
+} PAINTSTRUCT, *LPPAINTSTRUCT;
+
+#define MAKEINTRESOURCEA(i) ((LPSTR)((uintptr_t)((WORD)(i))))
+#define RGB(r, g, b) ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
+#define GetRValue(c) ((BYTE)(c))
+#define GetGValue(c) ((BYTE)((c) >> 8))
+#define GetBValue(c) ((BYTE)((c) >> 16))
+#define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)((WORD)(l) | ((DWORD)(WORD)(h) << 16)))
+
+// Class styles
+#define CS_VREDRAW 0x0001
+#define CS_HREDRAW 0x0002
+
+// Window styles
+#define WS_OVERLAPPED 0x00000000L
+#define WS_POPUP 0x80000000L
+#define WS_CHILD 0x40000000L
+#define WS_MINIMIZE 0x20000000L
+#define WS_VISIBLE 0x10000000L
+#define WS_MAXIMIZE 0x01000000L
+#define WS_CAPTION 0x00C00000L
+#define WS_BORDER 0x00800000L
+#define WS_DLGFRAME 0x00400000L
+#define WS_SYSMENU 0x00080000L
+#define WS_THICKFRAME 0x00040000L
+#define WS_MINIMIZEBOX 0x00020000L
+#define WS_MAXIMIZEBOX 0x00010000L
+#define WS_OVERLAPPEDWINDOW 0x00CF0000L
+#define CW_USEDEFAULT ((int)0x80000000)
+
+// Show commands
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_NORMAL 1
+#define SW_SHOWMINIMIZED 2
+#define SW_SHOWMAXIMIZED 3
+#define SW_MAXIMIZE 3
+#define SW_SHOWNOACTIVATE 4
+#define SW_SHOW 5
+#define SW_MINIMIZE 6
+#define SW_SHOWMINNOACTIVE 7
+#define SW_SHOWNA 8
+#define SW_RESTORE 9
+#define SW_SHOWDEFAULT 10
+#define SW_FORCEMINIMIZE 11
+
+// Messages
+#define WM_NULL 0x0000
+#define WM_CREATE 0x0001
+#define WM_DESTROY 0x0002
+#define WM_MOVE 0x0003
+#define WM_SIZE 0x0005
+#define WM_ACTIVATE 0x0006
+#define WM_SETFOCUS 0x0007
+#define WM_KILLFOCUS 0x0008
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_QUIT 0x0012
+#define WM_ERASEBKGND 0x0014
+#define WM_SHOWWINDOW 0x0018
+#define WM_ACTIVATEAPP 0x001C
+#define WM_NCCREATE 0x0081
+#define WM_NCDESTROY 0x0082
+#define WM_KEYDOWN 0x0100
+#define WM_CHAR 0x0102
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
+#define WM_MOUSEMOVE 0x0200
+#define WM_LBUTTONDOWN 0x0201
+#define WM_USER 0x0400
+#define WM_APP 0x8000
+
+#define SC_CLOSE 0xF060
+#define SC_MINIMIZE 0xF020
+#define SC_MAXIMIZE 0xF030
+#define SC_RESTORE 0xF120
+
+#define SIZE_RESTORED 0
+#define SIZE_MINIMIZED 1
+#define SIZE_MAXIMIZED 2
+
+#define WA_INACTIVE 0
+#define WA_ACTIVE 1
+
+#define PM_NOREMOVE 0x0000
+#define PM_REMOVE 0x0001
+
+// System metrics
+#define SM_CXSCREEN 0
+#define SM_CYSCREEN 1
+#define SM_CYCAPTION 4
+#define SM_CXFRAME 32
+#define SM_CYFRAME 33
+#define SM_CXSIZEFRAME SM_CXFRAME
+#define SM_CYSIZEFRAME SM_CYFRAME
+
+// Cursors
+#define IDC_ARROW MAKEINTRESOURCEA(32512)
+
+// Stock objects
+#define WHITE_BRUSH 0
+#define LTGRAY_BRUSH 1
+#define GRAY_BRUSH 2
+#define DKGRAY_BRUSH 3
+#define BLACK_BRUSH 4
+#define NULL_BRUSH 5
+#define HOLLOW_BRUSH NULL_BRUSH
+#define WHITE_PEN 6
+#define BLACK_PEN 7
+#define NULL_PEN 8
+#define SYSTEM_FONT 13
+
+// Pens
+#define PS_SOLID 0
+#define PS_DASH 1
+#define PS_DOT 2
+#define PS_NULL 5
+
+// Background modes
+#define TRANSPARENT 1
+#define OPAQUE 2
+
+#define CLR_INVALID 0xFFFFFFFF
+
+// Message boxes
+#define MB_OK 0x00000000L
+#define MB_OKCANCEL 0x00000001L
+#define MB_ICONERROR 0x00000010L
+#define IDOK 1
+#define IDCANCEL 2
+
+// Error codes (GetLastError)
+#define ERROR_SUCCESS 0L
+#define ERROR_INVALID_HANDLE 6L
+#define ERROR_NOT_ENOUGH_MEMORY 8L
+#define ERROR_INVALID_PARAMETER 87L
+#define ERROR_INVALID_WINDOW_HANDLE 1400L
+#define ERROR_CANNOT_FIND_WND_CLASS 1407L
+#define ERROR_CLASS_ALREADY_EXISTS 1410L
+#define ERROR_CLASS_DOES_NOT_EXIST 1411L
+#define ERROR_CLASS_HAS_WINDOWS 1412L
+#define ERROR_NO_SYSTEM_RESOURCES 1450L
+
+#define S_OK ((HRESULT)0L)
+#define S_FALSE ((HRESULT)1L)
+#define E_NOTIMPL ((HRESULT)0x80004001L)
+#define E_NOINTERFACE ((HRESULT)0x80004002L)
+#define E_POINTER ((HRESULT)0x80004003L)
+#define E_FAIL ((HRESULT)0x80004005L)
+#define E_OUTOFMEMORY ((HRESULT)0x8007000EL)
+#define E_INVALIDARG ((HRESULT)0x80070057L)
+#define CLASS_E_NOAGGREGATION ((HRESULT)0x80040110L)
+#define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
+#define FAILED(hr) (((HRESULT)(hr)) < 0)
+#define MAKE_HRESULT(sev, fac, code) \
+  ((HRESULT)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) | ((unsigned long)(code))))
+
+// kernel32
+DWORD GetLastError();
+void SetLastError(DWORD error);
+HMODULE GetModuleHandleA(LPCSTR moduleName);
+BOOL Beep(DWORD frequency, DWORD duration);
+DWORD GetTickCount();
+void Sleep(DWORD milliseconds);
+int lstrlenA(LPCSTR text);
+
+// user32: window classes and windows
+ATOM RegisterClassA(const WNDCLASSA* wndClass);
+BOOL UnregisterClassA(LPCSTR className, HINSTANCE hInstance);
+HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR cursorName);
+int GetSystemMetrics(int index);
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE hInstance, LPVOID param);
+BOOL ShowWindow(HWND hwnd, int showCommand);
+BOOL UpdateWindow(HWND hwnd);
+BOOL DestroyWindow(HWND hwnd);
+BOOL IsWindow(HWND hwnd);
+BOOL IsWindowVisible(HWND hwnd);
+BOOL IsIconic(HWND hwnd);
+BOOL IsZoomed(HWND hwnd);
+HWND GetActiveWindow();
+HWND GetForegroundWindow();
+LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount);
+
+// user32: messages and timers
+BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
+BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
+BOOL TranslateMessage(const MSG* msg);
+LRESULT DispatchMessageA(const MSG* msg);
+void PostQuitMessage(int exitCode);
+BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
+BOOL KillTimer(HWND hwnd, UINT_PTR id);
+
+// user32: painting
+BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
+BOOL ValidateRect(HWND hwnd, const RECT* rect);
+BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
+HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
+BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
+HDC GetDC(HWND hwnd);
+int ReleaseDC(HWND hwnd, HDC hdc);
+
+// user32: geometry
+BOOL GetClientRect(HWND hwnd, LPRECT rect);
+BOOL GetWindowRect(HWND hwnd, LPRECT rect);
+BOOL ClientToScreen(HWND hwnd, LPPOINT point);
+BOOL ScreenToClient(HWND hwnd, LPPOINT point);
+BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
+BOOL OffsetRect(LPRECT rect, int dx, int dy);
+BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);
+BOOL IsRectEmpty(const RECT* rect);
+BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b);
+
+// user32: feedback
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// gdi32
+HGDIOBJ GetStockObject(int object);
+HPEN CreatePen(int style, int width, COLORREF color);
+HBRUSH CreateSolidBrush(COLORREF color);
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);
+BOOL DeleteObject(HGDIOBJ object);
+int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
+BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous);
+BOOL LineTo(HDC hdc, int x, int y);
+COLORREF SetBkColor(HDC hdc, COLORREF color);
+COLORREF SetTextColor(HDC hdc, COLORREF color);
+int SetBkMode(HDC hdc, int mode);
+BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length);
+COLORREF GetPixel(HDC hdc, int x, int y);

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the project builds, tests and runs with.
+# Quick when everything is already there: it only calls apt-get for what is missing.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  libsdl2-dev libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
+  g++-mingw-w64-i686-posix mingw-w64-i686-dev
+  wine wine32:i386 xvfb xauth imagemagick
+)
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  # dpkg-query answers per architecture when the name carries one.
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}" >&2
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
