@@ -1,0 +1,125 @@
+// The message queue and timers as the program relies on them: order of
+// delivery, the quit message, one pending WM_TIMER however late, timers
+// dying with their window, and the default procedure's close handling.
+#include <gtest/gtest.h>
+
+#include "support/recorder.h"
+
+namespace {
+
+const DWORD kStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+
+class Messages : public testing::Test {
+ protected:
+  void SetUp() override { DrainQueue(); }
+  void TearDown() override { DrainQueue(); }
+};
+
+TEST_F(Messages, PostedMessagesComeInOrderAndQuitComesAfterThem) {
+  ASSERT_TRUE(PostMessageA(NULL, WM_APP + 1, 1, 0));
+  PostQuitMessage(42);
+  ASSERT_TRUE(PostMessageA(NULL, WM_APP + 2, 2, 0));
+  MSG msg;
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_EQ(WM_APP + 1u, msg.message);
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_EQ(WM_APP + 2u, msg.message);
+  EXPECT_EQ(0, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_EQ(42u, msg.wParam);
+}
+
+TEST_F(Messages, PaintComesAfterPostedAndBeforeTimer) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  ASSERT_TRUE(w.hwnd());
+  DrainQueue();
+  ASSERT_NE(0u, SetTimer(w.hwnd(), 3, 10, NULL));
+  Sleep(40);
+  InvalidateRect(w.hwnd(), NULL, TRUE);
+  PostMessageA(w.hwnd(), WM_APP, 0, 0);
+
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_APP), msg.message);
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_PAINT), msg.message);
+  // WM_PAINT stays until the window is validated, whatever was removed.
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_PAINT), msg.message);
+  DispatchMessageA(&msg);  // the default procedure validates
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_TIMER), msg.message);
+  EXPECT_EQ(3u, msg.wParam);
+  EXPECT_EQ(w.hwnd(), msg.hwnd);
+  KillTimer(w.hwnd(), 3);
+}
+
+TEST_F(Messages, LateTimerPeriodsDoNotPileUp) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  DrainQueue();
+  ASSERT_NE(0u, SetTimer(w.hwnd(), 1, 10, NULL));
+  Sleep(100);  // ten periods go by unserved
+  MSG msg;
+  int timers = 0;
+  while (PeekMessageA(&msg, w.hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE)) timers++;
+  EXPECT_EQ(1, timers);
+  EXPECT_TRUE(KillTimer(w.hwnd(), 1));
+  Sleep(30);
+  EXPECT_FALSE(PeekMessageA(&msg, w.hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE));
+}
+
+TEST_F(Messages, TimerWaitsForItsPeriod) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  DrainQueue();
+  DWORD start = GetTickCount();
+  ASSERT_NE(0u, SetTimer(w.hwnd(), 1, 50, NULL));
+  MSG msg;
+  while (GetMessageA(&msg, w.hwnd(), 0, 0) > 0 && msg.message != WM_TIMER) DispatchMessageA(&msg);
+  EXPECT_EQ(UINT(WM_TIMER), msg.message);
+  EXPECT_GE(GetTickCount() - start, 40u);  // timers may fire a tick early, never half a period
+  KillTimer(w.hwnd(), 1);
+}
+
+TEST_F(Messages, DestroyingTheWindowKillsItsTimers) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  HWND hwnd = w.hwnd();
+  ASSERT_NE(0u, SetTimer(hwnd, 1, 10, NULL));
+  ASSERT_TRUE(DestroyWindow(hwnd));
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_FALSE(KillTimer(hwnd, 1));
+  Sleep(30);
+  MSG msg;
+  EXPECT_FALSE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_REMOVE));
+}
+
+TEST_F(Messages, CloseThroughTheDefaultProcedureDestroysTheWindow) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  HWND hwnd = w.hwnd();
+  SeenMessages().clear();
+  SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(IsWindow(hwnd));
+  EXPECT_EQ(1u, CountSeen(WM_CLOSE));
+  EXPECT_EQ(1u, CountSeen(WM_DESTROY));
+  // WM_CLOSE comes before WM_DESTROY.
+  size_t close = 0, destroy = 0;
+  for (size_t i = 0; i < SeenMessages().size(); ++i) {
+    if (SeenMessages()[i].message == WM_CLOSE) close = i;
+    if (SeenMessages()[i].message == WM_DESTROY) destroy = i;
+  }
+  EXPECT_LT(close, destroy);
+}
+
+TEST_F(Messages, SendCallsTheProcedureAtOnceAndDispatchRoutesPostedOnes) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  DrainQueue();
+  SendMessageA(w.hwnd(), WM_APP + 5, 9, 10);
+  ASSERT_EQ(1u, CountSeen(WM_APP + 5));
+  PostMessageA(w.hwnd(), WM_APP + 6, 0, 0);
+  EXPECT_EQ(0u, CountSeen(WM_APP + 6));
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_APP + 6, WM_APP + 6, PM_REMOVE));
+  DispatchMessageA(&msg);
+  EXPECT_EQ(1u, CountSeen(WM_APP + 6));
+}
+
+}  // namespace

@@ -1,0 +1,202 @@
+// Window classes, windows and their geometry, show commands, activation,
+// and what every call answers for a handle that is not a live window.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/recorder.h"
+
+namespace {
+
+const DWORD kStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+
+class Windows : public testing::Test {
+ protected:
+  void SetUp() override {
+    g_createResult = 0;
+    DrainQueue();
+  }
+  void TearDown() override {
+    g_createResult = 0;
+    DrainQueue();
+  }
+};
+
+int ClientWidth(HWND hwnd) {
+  RECT r;
+  return GetClientRect(hwnd, &r) ? r.right - r.left : -1;
+}
+int ClientHeight(HWND hwnd) {
+  RECT r;
+  return GetClientRect(hwnd, &r) ? r.bottom - r.top : -1;
+}
+
+TEST_F(Windows, ClassRecordAndNameAreCopiedAndNamesAreUnique) {
+  char name[32];
+  std::strcpy(name, "copied-class");
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = RecordingProc;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.lpszClassName = name;
+  ASSERT_NE(0, RegisterClassA(&wc));
+  EXPECT_EQ(0, RegisterClassA(&wc));  // same name twice
+  std::strcpy(name, "overwritten");
+  wc.lpfnWndProc = NULL;
+  HWND hwnd = CreateWindowExA(0, "copied-class", "x", WS_CAPTION, 0, 0, 50, 50, NULL, NULL,
+                              GetModuleHandleA(NULL), NULL);
+  ASSERT_TRUE(hwnd);
+  EXPECT_GT(CountSeen(WM_CREATE), 0u);  // the registered procedure, not the altered record
+  DestroyWindow(hwnd);
+  EXPECT_TRUE(UnregisterClassA("copied-class", GetModuleHandleA(NULL)));
+}
+
+TEST_F(Windows, UnknownClassOrRefusedCreateGivesNoWindow) {
+  EXPECT_EQ(NULL, CreateWindowExA(0, "no-such-class", "x", kStyle, 0, 0, 50, 50, NULL, NULL,
+                                  GetModuleHandleA(NULL), NULL));
+  g_createResult = -1;
+  TestWindow refused(kStyle, 0, 0, 100, 100);
+  EXPECT_EQ(NULL, refused.hwnd());
+  EXPECT_EQ(1u, CountSeen(WM_CREATE));
+}
+
+TEST_F(Windows, CreateSendsCreateAndAVisibleWindowActivatesTheApplication) {
+  TestWindow w(kStyle, 0, 0, 300, 200);
+  ASSERT_TRUE(w.hwnd());
+  ASSERT_GE(SeenMessages().size(), 1u);
+  bool sawCreate = false, activatedAfterCreate = false;
+  for (const Seen& s : SeenMessages()) {
+    if (s.message == WM_CREATE) sawCreate = true;
+    if (s.message == WM_ACTIVATEAPP && s.wParam != 0 && sawCreate) activatedAfterCreate = true;
+  }
+  EXPECT_TRUE(sawCreate);
+  EXPECT_TRUE(activatedAfterCreate);
+  EXPECT_TRUE(IsWindowVisible(w.hwnd()));
+  EXPECT_EQ(w.hwnd(), GetActiveWindow());
+}
+
+TEST_F(Windows, ClientAreaIsTheOuterRectangleLessTheFrame) {
+  TestWindow w(kStyle, 10, 20, 300, 200);
+  RECT outer;
+  ASSERT_TRUE(GetWindowRect(w.hwnd(), &outer));
+  EXPECT_EQ(10, outer.left);
+  EXPECT_EQ(20, outer.top);
+  EXPECT_EQ(300, outer.right - outer.left);
+  EXPECT_EQ(200, outer.bottom - outer.top);
+  int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
+  EXPECT_EQ(300 - 2 * fx, ClientWidth(w.hwnd()));
+  EXPECT_EQ(200 - 2 * fy - cap, ClientHeight(w.hwnd()));
+  POINT p = {0, 0};
+  ASSERT_TRUE(ClientToScreen(w.hwnd(), &p));
+  EXPECT_EQ(10 + fx, p.x);
+  EXPECT_EQ(20 + fy + cap, p.y);
+}
+
+TEST_F(Windows, ShowCommandsMinimiseMaximiseRestoreAndHide) {
+  TestWindow w(kStyle, 0, 0, 300, 200);
+  HWND h = w.hwnd();
+  int normalW = ClientWidth(h), normalH = ClientHeight(h);
+
+  EXPECT_NE(0, ShowWindow(h, SW_MINIMIZE));  // it was visible
+  EXPECT_TRUE(IsIconic(h));
+  EXPECT_EQ(0, ClientWidth(h));
+  EXPECT_EQ(0, ClientHeight(h));
+
+  ShowWindow(h, SW_RESTORE);
+  EXPECT_FALSE(IsIconic(h));
+  EXPECT_EQ(normalW, ClientWidth(h));
+  EXPECT_EQ(normalH, ClientHeight(h));
+
+  ShowWindow(h, SW_SHOWMAXIMIZED);
+  EXPECT_TRUE(IsZoomed(h));
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), ClientWidth(h));
+  EXPECT_GT(ClientHeight(h), normalH);
+
+  ShowWindow(h, SW_SHOWDEFAULT);  // as SW_SHOWNORMAL
+  EXPECT_FALSE(IsZoomed(h));
+  EXPECT_EQ(normalW, ClientWidth(h));
+
+  ShowWindow(h, SW_SHOWMINIMIZED);
+  EXPECT_TRUE(IsIconic(h));
+  ShowWindow(h, SW_SHOWNORMAL);
+  EXPECT_FALSE(IsIconic(h));
+
+  EXPECT_NE(0, ShowWindow(h, SW_HIDE));
+  EXPECT_FALSE(IsWindowVisible(h));
+  EXPECT_EQ(0, ShowWindow(h, SW_SHOWNA));  // it was hidden
+  EXPECT_TRUE(IsWindowVisible(h));
+}
+
+TEST_F(Windows, ResizingSendsTheNewClientSize) {
+  TestWindow w(kStyle, 0, 0, 300, 200);
+  DrainQueue();
+  ASSERT_TRUE(MoveWindow(w.hwnd(), 5, 6, 400, 300, TRUE));
+  RECT outer;
+  GetWindowRect(w.hwnd(), &outer);
+  EXPECT_EQ(5, outer.left);
+  EXPECT_EQ(400, outer.right - outer.left);
+  bool sized = false;
+  for (const Seen& s : SeenMessages())
+    if (s.message == WM_SIZE && LOWORD(s.lParam) == ClientWidth(w.hwnd()) &&
+        HIWORD(s.lParam) == ClientHeight(w.hwnd()))
+      sized = true;
+  EXPECT_TRUE(sized);
+}
+
+// Handles that are not live windows: null, destroyed, and another kind of
+// object's handle. Each call answers its failure result and nothing crashes.
+TEST_F(Windows, BadWindowHandlesGetFailureResults) {
+  HWND destroyed;
+  {
+    TestWindow w(kStyle, 0, 0, 100, 100);
+    destroyed = w.hwnd();
+  }
+  HWND foreign = reinterpret_cast<HWND>(GetStockObject(BLACK_BRUSH));
+  for (HWND bad : {HWND(NULL), destroyed, foreign}) {
+    SCOPED_TRACE(testing::Message() << "handle " << bad);
+    RECT r;
+    POINT p = {0, 0};
+    MSG msg;
+    EXPECT_FALSE(IsWindow(bad));
+    EXPECT_FALSE(GetClientRect(bad, &r));
+    EXPECT_FALSE(GetWindowRect(bad, &r));
+    EXPECT_FALSE(ClientToScreen(bad, &p));
+    EXPECT_FALSE(ShowWindow(bad, SW_SHOW));
+    EXPECT_FALSE(DestroyWindow(bad));
+    EXPECT_FALSE(IsWindowVisible(bad));
+    EXPECT_FALSE(KillTimer(bad, 1));
+    EXPECT_EQ(0, SendMessageA(bad, WM_APP, 0, 0));
+    EXPECT_EQ(0, DefWindowProcA(bad, WM_CLOSE, 0, 0));
+    if (bad) {
+      EXPECT_EQ(0u, SetTimer(bad, 1, 100, NULL));
+      EXPECT_FALSE(PostMessageA(bad, WM_APP, 0, 0));
+      EXPECT_EQ(-1, GetMessageA(&msg, bad, 0, 0));
+      MSG fake = {bad, WM_APP, 0, 0, 0, {0, 0}};
+      EXPECT_EQ(0, DispatchMessageA(&fake));
+    }
+  }
+}
+
+TEST_F(Windows, FormattingAsTheProgramUsesIt) {
+  char buf[256];
+  EXPECT_EQ(35, wsprintfA(buf, "Direct Draw Init Failed (%08lx)\n", 0x88760096UL));
+  EXPECT_STREQ("Direct Draw Init Failed (88760096)\n", buf);
+  EXPECT_EQ(8, wsprintfA(buf, "%08lx", 0UL));
+  EXPECT_STREQ("00000000", buf);
+  wsprintfA(buf, "%d|%5d|%-5d|%05d|%x|%X|%u|%c|%%|%ld|%lu|%3s|%s", 42, 42, 42, -42, 255, 255, 4000000000u, 'q',
+            -5L, 7UL, "ab", "tail");
+  EXPECT_STREQ("42|   42|42   |-0042|ff|FF|4000000000|q|%|-5|7| ab|tail", buf);
+  wsprintfA(buf, "[%s]", static_cast<const char*>(NULL));
+  EXPECT_STREQ("[(null)]", buf);
+}
+
+TEST_F(Windows, FormattingStopsAt1024Bytes) {
+  static char big[2000];
+  static char out[4096];
+  std::memset(big, 'a', sizeof big - 1);
+  std::memset(out, 'Z', sizeof out);
+  wsprintfA(out, "%s", big);
+  EXPECT_EQ(1023u, std::strlen(out));
+  EXPECT_EQ('Z', out[1024]);  // nothing written past the cap
+}
+
+}  // namespace
