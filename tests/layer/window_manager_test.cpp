@@ -1,0 +1,249 @@
+// Our layer on the headless host: the virtual clock, scripted user actions,
+// the screen as the user would see it, fault injection and stalls.
+#include <gtest/gtest.h>
+
+#include "headless.h"
+#include "support/recorder.h"
+#include "windows_primer.h"
+
+namespace {
+
+const DWORD kStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+const uint32_t kBlack = 0x000000;
+
+// Serves the queue, millisecond by millisecond, up to virtual time `until`.
+void RunUntil(DWORD until) {
+  MSG msg;
+  for (;;) {
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    if (headless::Now() >= until) return;
+    Sleep(1);
+  }
+}
+
+std::vector<WPARAM> ActivateAppValues() {
+  std::vector<WPARAM> v;
+  for (const Seen& s : SeenMessages())
+    if (s.message == WM_ACTIVATEAPP) v.push_back(s.wParam);
+  return v;
+}
+
+POINT ClientOrigin(HWND hwnd) {
+  POINT p = {0, 0};
+  ClientToScreen(hwnd, &p);
+  return p;
+}
+
+TEST(VirtualClock, TimerTicksEveryPeriodAndLateTicksCollapse) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  ASSERT_NE(0u, SetTimer(w.hwnd(), 1, 100, NULL));
+  std::vector<DWORD> ticks;
+  MSG msg;
+  while (ticks.size() < 3 && GetMessageA(&msg, NULL, 0, 0) > 0) {
+    if (msg.message == WM_TIMER) ticks.push_back(headless::Now());
+    DispatchMessageA(&msg);
+  }
+  EXPECT_EQ((std::vector<DWORD>{100, 200, 300}), ticks);
+  Sleep(350);  // busy for three and a half periods
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, WM_TIMER, WM_TIMER));
+  EXPECT_EQ(650u, headless::Now());  // the one pending tick, at once
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, WM_TIMER, WM_TIMER));
+  EXPECT_EQ(700u, headless::Now());  // then back on the original beat
+}
+
+TEST(VirtualClock, InputComesAfterQuitAndBeforePaintAndTimer) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  DrainQueue();
+  SetTimer(w.hwnd(), 1, 10, NULL);
+  headless::CloseAt(0, w.hwnd());
+  Sleep(20);
+  InvalidateRect(w.hwnd(), NULL, FALSE);
+  PostQuitMessage(3);
+  PostMessageA(NULL, WM_APP, 0, 0);
+  std::vector<UINT> order;
+  MSG msg;
+  for (int i = 0; i < 5 && PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE); ++i) {
+    order.push_back(msg.message);
+    if (msg.message == WM_PAINT) ValidateRect(msg.hwnd, NULL);
+  }
+  EXPECT_EQ((std::vector<UINT>{WM_APP, WM_QUIT, WM_SYSCOMMAND, WM_PAINT, WM_TIMER}), order);
+}
+
+TEST(VirtualClock, WaitingForeverIsReportedNotHung) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  DrainQueue();
+  MSG msg;
+  EXPECT_EQ(-1, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_TRUE(headless::Stalled());
+  // The primer's loop ends on it instead of spinning.
+  WindowsPrimer primer(GetModuleHandleA(NULL), "stall", RecordingProc);
+  ASSERT_EQ(1, primer.Create("stall", SW_SHOWNORMAL, GetModuleHandleA(NULL), 100, 100));
+  DrainQueue();
+  EXPECT_EQ(-1, primer.MessageLoop());
+}
+
+TEST(UserActions, CloseBoxEndsTheLoopThroughTheDefaultProcedure) {
+  struct Proc {
+    static LRESULT CALLBACK Quit(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+      if (m == WM_DESTROY) PostQuitMessage(0);
+      return DefWindowProcA(h, m, wp, lp);
+    }
+  };
+  WindowsPrimer primer(GetModuleHandleA(NULL), "closing", Proc::Quit);
+  ASSERT_EQ(1, primer.Create("closing", SW_SHOWNORMAL, GetModuleHandleA(NULL), 640, 480));
+  SetTimer(primer.GetHWnd(), 1, 100, NULL);
+  headless::CloseAt(1000, primer.GetHWnd());
+  EXPECT_EQ(0, primer.MessageLoop());
+  EXPECT_EQ(1000u, headless::Now());
+  EXPECT_FALSE(IsWindow(primer.GetHWnd()));
+  EXPECT_EQ(0u, headless::LiveWindows());
+  EXPECT_EQ(0u, headless::LiveTimers());
+}
+
+TEST(UserActions, AnotherApplicationTakesAndGivesBackActivation) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  EXPECT_EQ((std::vector<WPARAM>{1}), ActivateAppValues());
+  SetTimer(w.hwnd(), 1, 100, NULL);
+  headless::ActivateOtherAt(150);
+  headless::ActivateAt(450, w.hwnd());
+  RunUntil(500);
+  EXPECT_EQ((std::vector<WPARAM>{1, 0, 1}), ActivateAppValues());
+  EXPECT_EQ(w.hwnd(), GetActiveWindow());
+}
+
+TEST(UserActions, MinimisingTheOnlyWindowDeactivatesTheApplication) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  SetTimer(w.hwnd(), 1, 100, NULL);
+  headless::MinimizeAt(100, w.hwnd());
+  headless::RestoreAt(300, w.hwnd());
+  RunUntil(200);
+  EXPECT_TRUE(IsIconic(w.hwnd()));
+  EXPECT_EQ((std::vector<WPARAM>{1, 0}), ActivateAppValues());
+  RunUntil(400);
+  EXPECT_FALSE(IsIconic(w.hwnd()));
+  EXPECT_EQ((std::vector<WPARAM>{1, 0, 1}), ActivateAppValues());
+}
+
+TEST(UserActions, MoveResizeAndMaximiseChangeTheGeometry) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  SetTimer(w.hwnd(), 1, 100, NULL);
+  headless::MoveAt(100, w.hwnd(), 30, 40);
+  headless::ResizeClientAt(200, w.hwnd(), 320, 240);
+  headless::MaximizeAt(300, w.hwnd());
+  RunUntil(150);
+  RECT r;
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ(30, r.left);
+  EXPECT_EQ(40, r.top);
+  RunUntil(250);
+  GetClientRect(w.hwnd(), &r);
+  EXPECT_EQ(320, r.right);
+  EXPECT_EQ(240, r.bottom);
+  RunUntil(350);
+  GetClientRect(w.hwnd(), &r);
+  EXPECT_EQ(headless::ScreenWidth(), r.right);
+  EXPECT_EQ(headless::ScreenHeight() - GetSystemMetrics(SM_CYCAPTION), r.bottom);
+}
+
+TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {
+  TestWindow w(kStyle, 100, 50, 200, 150);
+  UpdateWindow(w.hwnd());
+  POINT o = ClientOrigin(w.hwnd());
+  RECT c;
+  GetClientRect(w.hwnd(), &c);
+  EXPECT_EQ(kBlack, headless::ScreenPixel(o.x, o.y));
+  EXPECT_EQ(kBlack, headless::ScreenPixel(o.x + c.right - 1, o.y + c.bottom - 1));
+  // Just outside the client area: the frame, not the brush.
+  EXPECT_NE(kBlack, headless::ScreenPixel(o.x - 1, o.y));
+  EXPECT_NE(kBlack, headless::ScreenPixel(o.x + c.right, o.y + c.bottom));
+  // Far away: the desktop is untouched.
+  EXPECT_EQ(headless::ScreenPixel(1000, 700), headless::ScreenPixel(0, 700));
+}
+
+TEST(Screen, UncoveredPartsArePaintedAgainThroughWmPaint) {
+  TestWindow w(kStyle, 0, 0, 300, 200);
+  UpdateWindow(w.hwnd());
+  SetTimer(w.hwnd(), 1, 100, NULL);
+  POINT o = ClientOrigin(w.hwnd());
+  int cover = headless::CoverAt(100, RECT{o.x + 10, o.y + 10, o.x + 60, o.y + 60});
+  headless::UncoverAt(300, cover);
+  RunUntil(150);
+  uint32_t covered = headless::ScreenPixel(o.x + 20, o.y + 20);
+  EXPECT_NE(kBlack, covered);
+  EXPECT_EQ(kBlack, headless::ScreenPixel(o.x + 80, o.y + 20));
+  // Drawing through the window's DC stays off the covered part.
+  HDC hdc = GetDC(w.hwnd());
+  RECT all = {0, 0, 300, 200};
+  HBRUSH white = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  FillRect(hdc, &all, white);
+  ReleaseDC(w.hwnd(), hdc);
+  EXPECT_EQ(covered, headless::ScreenPixel(o.x + 20, o.y + 20));
+  EXPECT_EQ(0xFFFFFFu, headless::ScreenPixel(o.x + 80, o.y + 20));
+  SeenMessages().clear();
+  RunUntil(350);
+  EXPECT_GE(CountSeen(WM_PAINT), 1u);
+  EXPECT_EQ(kBlack, headless::ScreenPixel(o.x + 20, o.y + 20));  // erased with the class brush
+  EXPECT_EQ(0xFFFFFFu, headless::ScreenPixel(o.x + 80, o.y + 20));  // the rest kept what was drawn
+}
+
+TEST(FaultInjection, FailedWindowCreationShowsNothing) {
+  std::vector<uint32_t> before = headless::ScreenPixels();
+  headless::FailNext(headless::Call::CreateWindowExA);
+  WindowsPrimer primer(GetModuleHandleA(NULL), "fails", RecordingProc);
+  EXPECT_EQ(0, primer.Create("fails", SW_SHOWNORMAL, GetModuleHandleA(NULL), 640, 480));
+  EXPECT_EQ(NULL, primer.GetHWnd());
+  EXPECT_EQ(0u, headless::LiveWindows());
+  EXPECT_EQ(before, headless::ScreenPixels());
+  EXPECT_TRUE(SeenMessages().empty());
+  // Only the next call fails.
+  EXPECT_EQ(1, primer.Create("works", SW_SHOWNORMAL, GetModuleHandleA(NULL), 640, 480));
+}
+
+TEST(FaultInjection, SetTimerFailsOnTheChosenCall) {
+  TestWindow w(kStyle, 0, 0, 100, 100);
+  headless::FailNext(headless::Call::SetTimer, 1);
+  EXPECT_NE(0u, SetTimer(w.hwnd(), 1, 100, NULL));
+  SetLastError(0);
+  EXPECT_EQ(0u, SetTimer(w.hwnd(), 2, 100, NULL));
+  EXPECT_NE(0u, GetLastError());
+  EXPECT_EQ(1u, headless::LiveTimers());
+}
+
+TEST(Feedback, MessageBoxesAndBeepsAreRecorded) {
+  TestWindow w(kStyle, 0, 0, 100, 100);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(IDOK, MessageBoxA(w.hwnd(), "Something broke\n", "ERROR", MB_OK));
+  std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_EQ("ERROR: Something broke\n", err);
+  ASSERT_EQ(1u, headless::MessageBoxes().size());
+  EXPECT_EQ(w.hwnd(), headless::MessageBoxes()[0].owner);
+  EXPECT_EQ("Something broke\n", headless::MessageBoxes()[0].text);
+  EXPECT_EQ("ERROR", headless::MessageBoxes()[0].caption);
+  // A box owned by a window that is gone is refused.
+  HWND gone = w.hwnd();
+  DestroyWindow(gone);
+  EXPECT_EQ(0, MessageBoxA(gone, "late", "ERROR", MB_OK));
+  EXPECT_EQ(1u, headless::MessageBoxes().size());
+  Beep(0, 0);
+  Beep(0, 0);
+  EXPECT_EQ(2, headless::BeepCount());
+}
+
+TEST(Host, ResetClearsEverythingAndRefusesBadSizes) {
+  TestWindow w(kStyle, 0, 0, 100, 100);
+  SetTimer(w.hwnd(), 1, 100, NULL);
+  Beep(0, 0);
+  EXPECT_FALSE(headless::Reset(0, 100));
+  EXPECT_FALSE(headless::Reset(100, 100000));
+  EXPECT_EQ(1u, headless::LiveWindows());
+  ASSERT_TRUE(headless::Reset(320, 200));
+  EXPECT_EQ(0u, headless::LiveWindows());
+  EXPECT_EQ(0u, headless::LiveTimers());
+  EXPECT_EQ(0, headless::BeepCount());
+  EXPECT_EQ(0u, headless::Now());
+  EXPECT_EQ(320, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_FALSE(IsWindow(w.hwnd()));
+  EXPECT_EQ(0u, headless::ScreenPixel(320, 0));  // outside the screen
+}
+
+}  // namespace
