@@ -1,6 +1,7 @@
 // gdi32: stock and created objects, device contexts, filling and colours.
 // Lines live in gdi_lines.cpp, text in gdi_text.cpp.
 #include <algorithm>
+#include <climits>
 
 #include "gdi_internal.h"
 
@@ -116,20 +117,26 @@ bool BrushColor(HBRUSH brush, COLORREF* color) {
   return true;
 }
 
-void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel) {
-  long tx = long(x) + dc.origin.x;
-  long ty = long(y) + dc.origin.y;
-  if (tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX) return;
-  if (!pixman_region32_contains_point(&dc.clip, int(tx), int(ty), nullptr)) return;
+uint32_t* ClippedPixel(DeviceContext& dc, int64_t tx, int64_t ty) {
+  // The clip lies inside the target, so passing it bounds the index too.
+  if (tx < INT32_MIN || tx > INT32_MAX || ty < INT32_MIN || ty > INT32_MAX) return nullptr;
+  if (!pixman_region32_contains_point(&dc.clip, int(tx), int(ty), nullptr)) return nullptr;
   uint8_t* base = reinterpret_cast<uint8_t*>(pixman_image_get_data(dc.target));
-  reinterpret_cast<uint32_t*>(base + size_t(ty) * pixman_image_get_stride(dc.target))[tx] = pixel;
+  return reinterpret_cast<uint32_t*>(base + size_t(ty) * pixman_image_get_stride(dc.target)) + tx;
+}
+
+void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel) {
+  if (uint32_t* p = ClippedPixel(dc, int64_t(x) + dc.origin.x, int64_t(y) + dc.origin.y)) *p = pixel;
 }
 
 void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel) {
   // Work in 64 bits: a rectangle near the limits of LONG plus the origin
   // must not wrap round into the surface.
-  int64_t l = int64_t(r.left) + dc.origin.x, t = int64_t(r.top) + dc.origin.y;
-  int64_t rr = int64_t(r.right) + dc.origin.x, b = int64_t(r.bottom) + dc.origin.y;
+  FillTargetBox(dc, int64_t(r.left) + dc.origin.x, int64_t(r.top) + dc.origin.y, int64_t(r.right) + dc.origin.x,
+                int64_t(r.bottom) + dc.origin.y, pixel);
+}
+
+void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t rr, int64_t b, uint32_t pixel) {
   const pixman_box32_t* e = pixman_region32_extents(&dc.clip);
   l = std::max<int64_t>(l, e->x1);
   t = std::max<int64_t>(t, e->y1);
@@ -182,7 +189,7 @@ HPEN CreatePen(int style, int width, COLORREF color) {
   GdiObject o{};
   o.type = GdiType::Pen;
   o.style = style;
-  o.width = width < 0 ? -width : width;  // Windows takes the magnitude
+  o.width = width == INT_MIN ? INT_MAX : width < 0 ? -width : width;  // Windows takes the magnitude
   if (o.width == 0) o.width = 1;
   o.color = color & 0x00FFFFFF;
   return static_cast<HPEN>(MakeObject(o));

@@ -37,5 +37,9 @@ GdiObject* FindGdiObject(HGDIOBJ object);
 void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel);
 // Fills a rectangle given in DC coordinates, cut by the clip.
 void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel);
+// The same in target coordinates: [l, r) x [t, b), any 64-bit values.
+void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t pixel);
+// The target pixel at (tx, ty) when the clip lets us write it, else null.
+uint32_t* ClippedPixel(DeviceContext& dc, int64_t tx, int64_t ty);
 
 }  // namespace w32
