@@ -34,10 +34,15 @@ if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   # Every program runs in one 1024 x 768 virtual desktop.
   wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
   wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  # A crash ends the program instead of waiting on a dialog nobody sees.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+  # DirectDraw through GDI: no OpenGL on a virtual X server.
+  wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.tarvelmin-ready"
 fi
 
 status=0
-wine "$@" || status=$?
+timeout --kill-after=10 "${WINE_TIMEOUT:-600}" wine "$@" || status=$?
 exit $status
