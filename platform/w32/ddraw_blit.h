@@ -1,0 +1,26 @@
+// The pixel work behind IDirectDrawSurface::Blt, kept apart from the COM
+// objects so the benchmark can drive it on bare images.
+#pragma once
+
+#include "internal.h"
+
+namespace w32 {
+
+// Paints every box of `area` (destination coordinates) with an XRGB pixel.
+void BlitFill(pixman_image_t* dst, const pixman_region32_t* area, uint32_t pixel);
+
+// Copies the `from` rectangle of `src` onto the `to` rectangle of `dst`,
+// writing only the pixels of `area` (destination coordinates, inside both
+// `to` and `dst`). Each destination pixel takes the source pixel under its
+// centre, measured against the whole of `to`, so clipping never changes the
+// scale. `from` must lie inside `src`; `src` may be `dst`.
+void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const RECT& from,
+                 const pixman_region32_t* area);
+
+// The source offset that destination offset `i` takes when `destSize` pixels
+// show `sourceSize`: the one under the centre of pixel i.
+inline int64_t SourceOffset(int64_t i, int64_t sourceSize, int64_t destSize) {
+  return ((2 * i + 1) * sourceSize) / (2 * destSize);
+}
+
+}  // namespace w32

@@ -1,0 +1,310 @@
+// DirectDraw objects on our layer: refusals, reference counts and lifetimes,
+// DCs, locks, clippers and injected failures.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "headless.h"
+#include "win32.h"
+
+namespace {
+
+const IID kIidUnknown = {0, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+const IID kIidSurface = {0x6C14DB81, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const IID kIidClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+
+IDirectDraw* NewDirectDraw(DWORD level = DDSCL_NORMAL) {
+  IDirectDraw* dd = nullptr;
+  EXPECT_EQ(DD_OK, DirectDrawCreate(nullptr, &dd, nullptr));
+  if (level) {
+    EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, level));
+  }
+  return dd;
+}
+
+DDSURFACEDESC Desc(DWORD caps, DWORD width = 0, DWORD height = 0) {
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  d.dwFlags = DDSD_CAPS | (width ? DDSD_WIDTH | DDSD_HEIGHT : 0);
+  d.ddsCaps.dwCaps = caps;
+  d.dwWidth = width;
+  d.dwHeight = height;
+  return d;
+}
+
+IDirectDrawSurface* Create(IDirectDraw* dd, DDSURFACEDESC d) {
+  IDirectDrawSurface* s = nullptr;
+  EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
+  return s;
+}
+IDirectDrawSurface* Plain(IDirectDraw* dd, DWORD w, DWORD h) { return Create(dd, Desc(DDSCAPS_OFFSCREENPLAIN, w, h)); }
+
+IDirectDrawClipper* NewClipper(IDirectDraw* dd) {
+  IDirectDrawClipper* c = nullptr;
+  EXPECT_EQ(DD_OK, dd->CreateClipper(0, &c, nullptr));
+  return c;
+}
+
+// An object's count, left as it was.
+ULONG Refs(IUnknown* o) {
+  o->AddRef();
+  return o->Release();
+}
+
+HWND NewWindow(bool keep = true) {
+  WNDCLASSA wc{};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.lpszClassName = "ddraw-objects";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150, nullptr,
+                              nullptr, nullptr, nullptr);
+  if (!keep) DestroyWindow(hwnd);
+  return hwnd;
+}
+
+TEST(DirectDrawCreate, RefusalsLeaveNothingBehind) {
+  IDirectDraw* dd = reinterpret_cast<IDirectDraw*>(1);
+  GUID other{1, 2, 3, {4}};
+  EXPECT_EQ(DDERR_INVALIDPARAMS, DirectDrawCreate(nullptr, nullptr, nullptr));
+  EXPECT_EQ(CLASS_E_NOAGGREGATION, DirectDrawCreate(nullptr, &dd, reinterpret_cast<IUnknown*>(&other)));
+  EXPECT_EQ(DDERR_INVALIDDIRECTDRAWGUID, DirectDrawCreate(&other, &dd, nullptr));
+  EXPECT_EQ(nullptr, dd);
+
+  dd = NewDirectDraw(0);
+  IDirectDrawClipper* c = reinterpret_cast<IDirectDrawClipper*>(1);
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateClipper(1, &c, nullptr));
+  EXPECT_EQ(nullptr, c);
+  EXPECT_EQ(CLASS_E_NOAGGREGATION, dd->CreateClipper(0, &c, dd));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateClipper(0, nullptr, nullptr));
+  EXPECT_EQ(1u, headless::LiveDirectDrawObjects());
+}
+
+TEST(DirectDrawCreate, CooperativeLevelTakesWholeModesAndLiveWindows) {
+  IDirectDraw* dd = NewDirectDraw(0);
+  HWND hwnd = NewWindow();
+  IDirectDrawSurface* s = nullptr;
+  DDSURFACEDESC d = Desc(DDSCAPS_PRIMARYSURFACE);
+  EXPECT_EQ(DDERR_NOCOOPERATIVELEVELSET, dd->CreateSurface(&d, &s, nullptr));
+  for (DWORD bad : {0u, 1u /*FULLSCREEN*/, 0x10u /*EXCLUSIVE*/, 0x18u, 0x09u, 0x108u, 0x80000008u})
+    EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(hwnd, bad)) << std::hex << bad;
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(NewWindow(false), DDSCL_NORMAL));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
+  EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT));
+  EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
+}
+
+TEST(DirectDrawCreate, SurfaceDescriptionsAreCheckedBeforeAnythingIsMade) {
+  IDirectDraw* dd = NewDirectDraw();
+  const DDPIXELFORMAT rgb565{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0xF800}, {0x07E0}, {0x1F}, {0}};
+  const DDPIXELFORMAT xrgb{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
+  const struct {
+    const char* what;
+    std::function<void(DDSURFACEDESC&)> change;
+    HRESULT expected;
+  } cases[] = {
+      {"dwSize", [](DDSURFACEDESC& d) { d.dwSize--; }, DDERR_INVALIDPARAMS},
+      {"no caps", [](DDSURFACEDESC& d) { d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT; }, DDERR_INVALIDPARAMS},
+      {"unknown flag", [](DDSURFACEDESC& d) { d.dwFlags |= 0x80000000; }, DDERR_INVALIDPARAMS},
+      {"own memory", [](DDSURFACEDESC& d) { d.dwFlags |= DDSD_LPSURFACE | DDSD_PITCH; }, DDERR_INVALIDPARAMS},
+      {"no height", [](DDSURFACEDESC& d) { d.dwFlags &= ~DWORD(DDSD_HEIGHT); }, DDERR_INVALIDPARAMS},
+      {"zero width", [](DDSURFACEDESC& d) { d.dwWidth = 0; }, DDERR_INVALIDPARAMS},
+      {"16385 high", [](DDSURFACEDESC& d) { d.dwHeight = 16385; }, DDERR_INVALIDPARAMS},
+      {"absurd", [](DDSURFACEDESC& d) { d.dwWidth = d.dwHeight = 0xFFFFFFFF; }, DDERR_INVALIDPARAMS},
+      {"flipping", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_FLIP | DDSCAPS_COMPLEX; }, DDERR_INVALIDCAPS},
+      {"both memories", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY; },
+       DDERR_INVALIDCAPS},
+      {"primary too", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_PRIMARYSURFACE; }, DDERR_INVALIDCAPS},
+      {"primary sized", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE; }, DDERR_INVALIDPARAMS},
+      {"16-bit",
+       [&](DDSURFACEDESC& d) {
+         d.dwFlags |= DDSD_PIXELFORMAT;
+         d.ddpfPixelFormat = rgb565;
+       },
+       DDERR_INVALIDPIXELFORMAT},
+  };
+  for (const auto& c : cases) {
+    DDSURFACEDESC d = Desc(DDSCAPS_OFFSCREENPLAIN, 16, 16);
+    c.change(d);
+    IDirectDrawSurface* s = reinterpret_cast<IDirectDrawSurface*>(1);
+    EXPECT_EQ(c.expected, dd->CreateSurface(&d, &s, nullptr)) << c.what;
+    EXPECT_EQ(nullptr, s) << c.what;
+  }
+  DDSURFACEDESC d = Desc(DDSCAPS_OFFSCREENPLAIN, 1, 16384);
+  IDirectDrawSurface* s = nullptr;
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateSurface(nullptr, &s, nullptr));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateSurface(&d, nullptr, nullptr));
+  EXPECT_EQ(CLASS_E_NOAGGREGATION, dd->CreateSurface(&d, &s, dd));
+  EXPECT_EQ(1u, headless::LiveDirectDrawObjects());
+  d.dwFlags |= DDSD_PIXELFORMAT;
+  d.ddpfPixelFormat = xrgb;  // the screen's own format, spelt out
+  EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
+
+  // One primary at a time, and it is the screen.
+  IDirectDrawSurface* primary = Create(dd, Desc(DDSCAPS_PRIMARYSURFACE));
+  d = Desc(DDSCAPS_PRIMARYSURFACE);
+  EXPECT_EQ(DDERR_PRIMARYSURFACEALREADYEXISTS, dd->CreateSurface(&d, &s, nullptr));
+  ASSERT_EQ(DD_OK, primary->GetSurfaceDesc(&d));
+  EXPECT_EQ(DWORD(headless::ScreenWidth()), d.dwWidth);
+  EXPECT_EQ(DWORD(headless::ScreenHeight()), d.dwHeight);
+  EXPECT_EQ(0u, primary->Release());
+  d = Desc(DDSCAPS_PRIMARYSURFACE);
+  EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
+}
+
+TEST(DirectDrawLifetime, CountsFollowComAndSurfacesHoldTheirClippers) {
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDrawSurface* s = Plain(dd, 4, 4);
+  IDirectDrawClipper* c = NewClipper(dd);
+  void* p = nullptr;
+  EXPECT_EQ(DD_OK, s->QueryInterface(kIidUnknown, &p));
+  EXPECT_EQ(DD_OK, s->QueryInterface(kIidSurface, &p));
+  EXPECT_EQ(static_cast<void*>(s), p);
+  EXPECT_EQ(E_NOINTERFACE, s->QueryInterface(kIidClipper, &p));
+  EXPECT_EQ(nullptr, p);
+  EXPECT_EQ(3u, Refs(s));
+
+  IDirectDrawClipper* got = c;
+  EXPECT_EQ(MAKE_DDHRESULT(568) /*DDERR_NOCLIPPERATTACHED*/, s->GetClipper(&got));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, s->SetClipper(reinterpret_cast<IDirectDrawClipper*>(&p)));
+  EXPECT_EQ(DD_OK, s->SetClipper(c));
+  EXPECT_EQ(2u, Refs(c));
+  EXPECT_EQ(DD_OK, s->SetClipper(c));  // again: still one reference
+  EXPECT_EQ(2u, Refs(c));
+  EXPECT_EQ(DD_OK, s->GetClipper(&got));
+  EXPECT_EQ(2u, got->Release());  // ours and the surface's
+  EXPECT_EQ(2u, s->Release());
+  EXPECT_EQ(1u, s->Release());
+  EXPECT_EQ(0u, s->Release());  // lets go of the clipper
+  EXPECT_EQ(0u, c->Release());
+  EXPECT_EQ(0u, dd->Release());
+  EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
+}
+
+TEST(DirectDrawLifetime, ReleasingTheDirectDrawObjectDestroysOnlyItsChildren) {
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDraw* other = NewDirectDraw();
+  IDirectDrawSurface* primary = Create(dd, Desc(DDSCAPS_PRIMARYSURFACE));
+  IDirectDrawSurface* withDc = Plain(dd, 32, 32);
+  IDirectDrawSurface* locked = Plain(dd, 32, 32);
+  IDirectDrawClipper* clipper = NewClipper(dd);
+  IDirectDrawSurface* survivor = Plain(other, 8, 8);
+  IDirectDrawClipper* foreign = NewClipper(other);
+  ASSERT_EQ(DD_OK, primary->SetClipper(clipper));
+  ASSERT_EQ(DD_OK, withDc->SetClipper(foreign));
+  HDC dc = nullptr;
+  ASSERT_EQ(DD_OK, withDc->GetDC(&dc));
+  DDSURFACEDESC d = Desc(0);
+  ASSERT_EQ(DD_OK, locked->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+  primary->AddRef();
+  const size_t dcs = headless::LiveDeviceContexts();
+
+  EXPECT_EQ(0u, dd->Release());
+  EXPECT_EQ(3u, headless::LiveDirectDrawObjects());
+  EXPECT_EQ(dcs - 1, headless::LiveDeviceContexts());
+  EXPECT_EQ(1u, Refs(foreign));
+  // Pointers the program kept fail plainly instead of touching freed memory.
+  EXPECT_EQ(DDERR_INVALIDOBJECT, withDc->ReleaseDC(dc));
+  EXPECT_EQ(DDERR_INVALIDOBJECT, locked->Unlock(nullptr));
+  EXPECT_EQ(DDERR_INVALIDOBJECT, primary->Blt(nullptr, survivor, nullptr, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(DDERR_INVALIDOBJECT, survivor->Blt(nullptr, locked, nullptr, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(DDERR_INVALIDOBJECT, survivor->SetClipper(clipper));
+  EXPECT_EQ(DDERR_INVALIDOBJECT, clipper->SetHWnd(0, nullptr));
+  // The other object carries on, primary included.
+  DDBLTFX fx{};
+  fx.dwSize = sizeof(fx);
+  EXPECT_EQ(DD_OK, survivor->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx));
+  Create(other, Desc(DDSCAPS_PRIMARYSURFACE));
+
+  EXPECT_EQ(1u, primary->Release());
+  EXPECT_EQ(0u, primary->Release());
+  EXPECT_EQ(0u, clipper->Release());
+  EXPECT_EQ(0u, other->Release());
+  EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
+}
+
+TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDrawSurface* s = Plain(dd, 20, 10);
+  HDC dc = nullptr, second = nullptr;
+  EXPECT_EQ(DDERR_NODC, s->ReleaseDC(nullptr));
+  ASSERT_EQ(DD_OK, s->GetDC(&dc));
+  EXPECT_EQ(DDERR_DCALREADYCREATED, s->GetDC(&second));
+  HBRUSH brush = CreateSolidBrush(RGB(0x12, 0x34, 0x56));
+  RECT r{2, 3, 5, 6};
+  FillRect(dc, &r, brush);
+  DeleteObject(brush);
+  DDSURFACEDESC d = Desc(0);
+  EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+  HDC screen = GetDC(nullptr);
+  EXPECT_EQ(DDERR_INVALIDPARAMS, s->ReleaseDC(screen));
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(DD_OK, s->ReleaseDC(dc));
+
+  RECT part{4, 5, 6, 7};
+  ASSERT_EQ(DD_OK, s->Lock(&part, &d, DDLOCK_WAIT, nullptr));
+  EXPECT_EQ(0x00123456u, static_cast<uint32_t*>(d.lpSurface)[0] & 0xFFFFFF);
+  EXPECT_EQ(0u, static_cast<uint32_t*>(d.lpSurface)[1] & 0xFFFFFF);  // FillRect leaves the right edge
+  EXPECT_EQ(32u, d.ddpfPixelFormat.dwRGBBitCount);
+  EXPECT_EQ(0x00FF0000u, d.ddpfPixelFormat.dwRBitMask);
+  EXPECT_EQ(0x000000FFu, d.ddpfPixelFormat.dwBBitMask);
+  EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
+  EXPECT_EQ(DD_OK, s->GetDC(&dc));  // a lock does not keep GDI out
+  EXPECT_EQ(DD_OK, s->ReleaseDC(dc));
+  EXPECT_EQ(DD_OK, s->Unlock(nullptr));
+  EXPECT_EQ(DDERR_NOTLOCKED, s->Unlock(nullptr));
+  RECT outside{15, 5, 21, 7};
+  EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(&outside, &d, DDLOCK_WAIT, nullptr));
+
+  IDirectDrawClipper* c = NewClipper(dd);
+  HWND hwnd = NewWindow(), got = nullptr;
+  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(1, hwnd));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(0, NewWindow(false)));
+  EXPECT_EQ(DD_OK, c->SetHWnd(0, hwnd));
+  EXPECT_EQ(DD_OK, c->GetHWnd(&got));
+  EXPECT_EQ(hwnd, got);
+}
+
+TEST(DirectDrawFaults, EachCallCanBeMadeToFailOnce) {
+  HWND hwnd = NewWindow();
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDrawSurface* s = Plain(dd, 4, 4);
+  IDirectDrawClipper* c = NewClipper(dd);
+  IDirectDraw* made = nullptr;
+  IDirectDrawSurface* surface = nullptr;
+  IDirectDrawClipper* clipper = nullptr;
+  HDC dc = nullptr;
+  DDSURFACEDESC plain = Desc(DDSCAPS_OFFSCREENPLAIN, 4, 4);
+  const struct {
+    headless::Call call;
+    HRESULT expected;
+    std::function<HRESULT()> run;
+    std::function<void()> undo;  // what a success changed
+  } cases[] = {
+      {headless::Call::DirectDrawCreate, DDERR_GENERIC, [&] { return DirectDrawCreate(nullptr, &made, nullptr); },
+       [&] { made->Release(); }},
+      {headless::Call::SetCooperativeLevel, DDERR_GENERIC, [&] { return dd->SetCooperativeLevel(hwnd, DDSCL_NORMAL); },
+       [] {}},
+      {headless::Call::CreateSurface, DDERR_OUTOFMEMORY, [&] { return dd->CreateSurface(&plain, &surface, nullptr); },
+       [&] { surface->Release(); }},
+      {headless::Call::CreateClipper, DDERR_OUTOFMEMORY, [&] { return dd->CreateClipper(0, &clipper, nullptr); },
+       [&] { clipper->Release(); }},
+      {headless::Call::SetHWnd, DDERR_OUTOFMEMORY, [&] { return c->SetHWnd(0, hwnd); }, [] {}},
+      {headless::Call::SetClipper, DDERR_GENERIC, [&] { return s->SetClipper(c); }, [] {}},
+      {headless::Call::GetDC, DDERR_CANTCREATEDC, [&] { return s->GetDC(&dc); }, [&] { s->ReleaseDC(dc); }},
+      {headless::Call::Blt, DDERR_SURFACELOST, [&] { return s->Blt(nullptr, s, nullptr, DDBLT_WAIT, nullptr); },
+       [] {}},
+  };
+  for (const auto& k : cases) {
+    const size_t live = headless::LiveDirectDrawObjects();
+    headless::FailNext(k.call, 1);
+    ASSERT_EQ(DD_OK, k.run()) << int(k.call) << ": the one skipped";
+    k.undo();
+    EXPECT_EQ(k.expected, k.run()) << int(k.call);
+    EXPECT_EQ(live, headless::LiveDirectDrawObjects()) << int(k.call);
+    EXPECT_EQ(DD_OK, k.run()) << int(k.call) << ": only once";
+    k.undo();
+  }
+  EXPECT_EQ(2u, Refs(c));  // ours and the surface's: the failed SetClipper took none
+}
+
+}  // namespace
