@@ -1,0 +1,295 @@
+// The DirectDraw primer on the platform: set-up, release, drawing on the
+// back surface through GDI, and presenting it into the window, checked on
+// the pixels read back through Lock.
+#include <gtest/gtest.h>
+
+#include "directdraw_primer.h"
+#include "support/recorder.h"
+#include "support/surface.h"
+
+namespace {
+
+const uint32_t kBlack = 0x000000, kRed = 0xFF0000, kWhite = 0xFFFFFF;
+
+// Opens the primer's fields to the tests.
+class Probe : public DirectDrawPrimer {
+ public:
+  using DirectDrawPrimer::DirectDrawPrimer;
+  using DirectDrawPrimer::m_hDC;
+  using DirectDrawPrimer::m_pBack;
+  using DirectDrawPrimer::m_pClipper;
+  using DirectDrawPrimer::m_pDD;
+  using DirectDrawPrimer::m_pPrimary;
+};
+
+// Serves pending messages for a moment: repaints after a resize happen
+// here, and some platforms show a presented frame only a moment later.
+void Settle() {
+  for (int i = 0; i < 5; ++i) {
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    Sleep(20);
+  }
+}
+
+std::string ClassName() {
+  static int serial = 0;
+  return "ddprimer-" + std::to_string(++serial);
+}
+
+class DirectDrawPrimerTest : public testing::Test {
+ protected:
+  void SetUp() override { DrainQueue(); }
+  void TearDown() override {
+    if (m_app && m_app->GetHWnd() && IsWindow(m_app->GetHWnd())) {
+      m_app->ReleaseObjects();
+      DestroyWindow(m_app->GetHWnd());
+    }
+    delete m_app;
+    DrainQueue();
+  }
+  Probe& Open(int width, int height) {
+    m_name = ClassName();
+    m_app = new Probe(GetModuleHandleA(NULL), m_name.c_str(), RecordingProc);
+    EXPECT_EQ(1, m_app->Create("dd", SW_SHOWNORMAL, GetModuleHandleA(NULL), width, height));
+    return *m_app;
+  }
+  // Makes the client area exactly width x height.
+  void SetClientSize(int width, int height) {
+    RECT outer, client;
+    GetWindowRect(m_app->GetHWnd(), &outer);
+    GetClientRect(m_app->GetHWnd(), &client);
+    MoveWindow(m_app->GetHWnd(), outer.left, outer.top, width + (outer.right - outer.left) - client.right,
+               height + (outer.bottom - outer.top) - client.bottom, TRUE);
+    Settle();  // the repaint of the resized window comes before the next frame
+  }
+  POINT ClientOrigin() {
+    POINT p = {0, 0};
+    ClientToScreen(m_app->GetHWnd(), &p);
+    return p;
+  }
+  SurfacePixels Back() {
+    SurfacePixels s;
+    EXPECT_TRUE(ReadSurface(m_app->m_pBack, &s));
+    return s;
+  }
+
+  std::string m_name;
+  Probe* m_app = nullptr;
+};
+
+TEST_F(DirectDrawPrimerTest, FreshObjectDrawsNothingAndReleasesNothing) {
+  m_name = ClassName();
+  m_app = new Probe(GetModuleHandleA(NULL), m_name.c_str(), RecordingProc);
+  EXPECT_FALSE(m_app->Clear());
+  EXPECT_FALSE(m_app->DrawLine(255, 1, 1, 1, 1));
+  EXPECT_FALSE(m_app->DrawString(0, 0, "x"));
+  m_app->ReleaseObjects();
+  EXPECT_EQ(NULL, m_app->m_pDD);
+  EXPECT_EQ(NULL, m_app->m_pPrimary);
+}
+
+TEST_F(DirectDrawPrimerTest, SetUpMakesEveryObjectAndStartsTimerOne) {
+  Probe& app = Open(640, 480);
+  EXPECT_TRUE(app.m_pDD && app.m_pPrimary && app.m_pBack && app.m_pClipper);
+  EXPECT_EQ(NULL, app.m_hDC);
+  // The Clear during WM_CREATE came before any device context.
+  EXPECT_EQ(1u, CountSeen(WM_CREATE));
+  MSG msg;
+  ASSERT_EQ(1, GetMessageA(&msg, app.GetHWnd(), WM_TIMER, WM_TIMER));
+  EXPECT_EQ(1u, msg.wParam);
+  SurfacePixels back = Back();
+  EXPECT_EQ(640, back.width);
+  EXPECT_EQ(480, back.height);
+}
+
+TEST_F(DirectDrawPrimerTest, ReleaseTwiceAfterSetUpIsHarmless) {
+  Probe& app = Open(64, 48);
+  app.ReleaseObjects();
+  EXPECT_EQ(NULL, app.m_pDD);
+  EXPECT_EQ(NULL, app.m_pPrimary);
+  app.ReleaseObjects();
+  EXPECT_EQ(NULL, app.m_pDD);
+  // Nothing left to draw on or present.
+  EXPECT_FALSE(app.GetBackDC());
+  EXPECT_NE(DD_OK, app.Present());
+}
+
+TEST_F(DirectDrawPrimerTest, DrawingStopsWhenTheContextIsHandedBack) {
+  Probe& app = Open(64, 48);
+  ASSERT_TRUE(app.GetBackDC());
+  EXPECT_TRUE(app.Clear());
+  app.ReleaseBackDC();
+  EXPECT_EQ(NULL, app.m_hDC);
+  EXPECT_FALSE(app.Clear());
+  EXPECT_FALSE(app.DrawLine(255, 1, 1, 1, 1));
+}
+
+TEST_F(DirectDrawPrimerTest, ClearCoversTheClientAreaOnly) {
+  Probe& app = Open(640, 480);
+  ASSERT_TRUE(FillSurface(app.m_pBack, RECT{0, 0, 640, 480}, kWhite));
+  SetClientSize(320, 200);
+  ASSERT_TRUE(app.GetBackDC());
+  EXPECT_TRUE(app.Clear());
+  app.ReleaseBackDC();
+  SurfacePixels back = Back();
+  EXPECT_EQ(kBlack, back.at(0, 0));
+  EXPECT_EQ(kBlack, back.at(319, 199));
+  EXPECT_EQ(kWhite, back.at(320, 0));
+  EXPECT_EQ(kWhite, back.at(0, 200));
+  EXPECT_EQ(kWhite, back.at(639, 479));
+
+  SetClientSize(700, 500);  // larger than the surface: cut at its edge
+  ASSERT_TRUE(app.GetBackDC());
+  EXPECT_TRUE(app.Clear());
+  app.ReleaseBackDC();
+  back = Back();
+  EXPECT_EQ(kBlack, back.at(639, 479));
+}
+
+TEST_F(DirectDrawPrimerTest, ZeroLengthFivePixelStrokeIsTheTwentyOnePixelDisc) {
+  Probe& app = Open(64, 48);
+  ASSERT_TRUE(app.GetBackDC());
+  app.Clear();
+  EXPECT_TRUE(app.DrawLine(255, 20, 30, 20, 30));
+  app.ReleaseBackDC();
+  SurfacePixels back = Back();
+  int red = 0;
+  for (int y = 0; y < 48; ++y)
+    for (int x = 0; x < 64; ++x) {
+      int dx = x - 20, dy = y - 30;
+      bool inDisc = dx * dx + dy * dy <= 6;  // centres within 2.5 pixels
+      SCOPED_TRACE(testing::Message() << "(" << x << ", " << y << ")");
+      EXPECT_EQ(inDisc ? kRed : kBlack, back.at(x, y));
+      red += back.at(x, y) == kRed;
+    }
+  EXPECT_EQ(21, red);
+}
+
+TEST_F(DirectDrawPrimerTest, DrawStringLeavesItsColoursSet) {
+  Probe& app = Open(200, 60);
+  ASSERT_TRUE(app.GetBackDC());
+  app.Clear();
+  EXPECT_TRUE(app.DrawString(10, 10, "Hello"));
+  EXPECT_EQ(0x00FF0000u, SetBkColor(app.m_hDC, 0));
+  EXPECT_EQ(0x0000FFFFu, SetTextColor(app.m_hDC, 0));
+  app.ReleaseBackDC();
+  SurfacePixels back = Back();
+  int blue = 0, yellow = 0;
+  for (uint32_t p : back.pixels) {
+    blue += (p & 0xFFFFFF) == 0x0000FF;
+    yellow += (p & 0xFFFFFF) == 0xFFFF00;
+  }
+  EXPECT_GT(blue, 50);    // the opaque box behind the text
+  EXPECT_GT(yellow, 10);  // the letters
+  EXPECT_EQ(kBlack, back.at(5, 5));  // nothing left of or above the text
+}
+
+// The screen as the user sees it, read through GDI.
+uint32_t ScreenAt(int x, int y) {
+  HDC dc = GetDC(NULL);
+  COLORREF c = GetPixel(dc, x, y);
+  ReleaseDC(NULL, dc);
+  return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
+}
+
+// A recognisable back surface: every pixel (below 256 x 256) its own colour.
+uint32_t Mark(int x, int y) {
+  return uint32_t((x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x * 3 + y * 5) & 0xFF));
+}
+void Pattern(IDirectDrawSurface* s, int w, int h) {
+  DDSURFACEDESC desc;
+  memset(&desc, 0, sizeof desc);
+  desc.dwSize = sizeof desc;
+  ASSERT_EQ(DD_OK, s->Lock(NULL, &desc, DDLOCK_WAIT | DDLOCK_WRITEONLY, NULL));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(desc.lpSurface) + size_t(y) * desc.lPitch)[x] =
+          Mark(x, y);
+  s->Unlock(desc.lpSurface);
+}
+uint32_t PatternAt(int x, int y) {
+  return Mark(x, y);
+}
+
+TEST_F(DirectDrawPrimerTest, PresentCopiesOneToOne) {
+  Probe& app = Open(160, 120);
+  Pattern(app.m_pBack, 160, 120);
+  ASSERT_EQ(DD_OK, app.Present());
+  Settle();
+  POINT o = ClientOrigin();
+  for (int y = 0; y < 120; y += 7)
+    for (int x = 0; x < 160; x += 3) ASSERT_EQ(PatternAt(x, y), ScreenAt(o.x + x, o.y + y)) << x << "," << y;
+}
+
+// Whatever the sampling rule at cell edges, the centre of each stretched
+// cell shows its source pixel.
+void ExpectCellCentres(POINT o, int sw, int sh, int dw, int dh) {
+  for (int sy = 0; sy < sh; sy += 3)
+    for (int sx = 0; sx < sw; sx += 2) {
+      int x = o.x + (2 * sx + 1) * dw / (2 * sw);
+      int y = o.y + (2 * sy + 1) * dh / (2 * sh);
+      ASSERT_EQ(PatternAt(sx, sy), ScreenAt(x, y)) << "cell " << sx << "," << sy;
+    }
+}
+
+TEST_F(DirectDrawPrimerTest, PresentStretchesToTheClientArea) {
+  Probe& app = Open(160, 120);
+  Pattern(app.m_pBack, 160, 120);
+  SetClientSize(320, 240);
+  ASSERT_EQ(DD_OK, app.Present());
+  Settle();
+  ExpectCellCentres(ClientOrigin(), 160, 120, 320, 240);
+  SetClientSize(503, 377);  // an odd size
+  ASSERT_EQ(DD_OK, app.Present());
+  Settle();
+  ExpectCellCentres(ClientOrigin(), 160, 120, 503, 377);
+}
+
+TEST_F(DirectDrawPrimerTest, PresentStaysInsideTheVisiblePart) {
+  Probe& app = Open(160, 120);
+  POINT o = ClientOrigin();
+  // Another window of ours over the top-left corner of the client area.
+  TestWindow over(WS_VISIBLE | WS_POPUP, o.x, o.y, 20, 20);
+  ASSERT_TRUE(over.hwnd());
+  Settle();
+  HDC dc = GetDC(over.hwnd());
+  RECT all = {0, 0, 20, 20};
+  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(over.hwnd(), dc);
+  Pattern(app.m_pBack, 160, 120);
+  app.Present();
+  Settle();
+  EXPECT_EQ(kWhite, ScreenAt(o.x + 5, o.y + 5));
+  EXPECT_EQ(PatternAt(30, 30), ScreenAt(o.x + 30, o.y + 30));
+  EXPECT_EQ(PatternAt(30, 5), ScreenAt(o.x + 30, o.y + 5));
+
+  // Partly off the left of the screen: the visible part is right.
+  RECT outer;
+  GetWindowRect(app.GetHWnd(), &outer);
+  MoveWindow(app.GetHWnd(), -40, 100, outer.right - outer.left, outer.bottom - outer.top, TRUE);
+  Settle();
+  o = ClientOrigin();
+  ASSERT_LT(o.x, 0);
+  app.Present();
+  Settle();
+  EXPECT_EQ(PatternAt(-o.x, 10), ScreenAt(0, o.y + 10));
+  EXPECT_EQ(PatternAt(150, 10), ScreenAt(o.x + 150, o.y + 10));
+}
+
+TEST_F(DirectDrawPrimerTest, PresentWhileMinimisedTouchesNothing) {
+  Probe& app = Open(64, 48);
+  ShowWindow(app.GetHWnd(), SW_MINIMIZE);
+  Settle();
+  std::vector<uint32_t> before, after;
+  for (int y = 0; y < 80; y += 3)
+    for (int x = 0; x < 100; x += 3) before.push_back(ScreenAt(x, y));
+  Pattern(app.m_pBack, 64, 48);
+  app.Present();
+  Settle();
+  for (int y = 0; y < 80; y += 3)
+    for (int x = 0; x < 100; x += 3) after.push_back(ScreenAt(x, y));
+  EXPECT_EQ(before, after);
+}
+
+}  // namespace
