@@ -201,6 +201,21 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
 
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 
+// The window's title in white on its caption, cut to the caption and `area`.
+void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title) {
+  if (title.empty()) return;
+  pixman_region32_t clip;
+  RegionFromRect(&clip, caption);
+  pixman_region32_intersect(&clip, &clip, area);
+  HDC hdc = CreateDeviceContext(S().screen, POINT{caption.left, caption.top}, &clip);
+  pixman_region32_fini(&clip);
+  if (!hdc) return;
+  SetBkMode(hdc, TRANSPARENT);
+  SetTextColor(hdc, 0x00FFFFFF);
+  TextOutA(hdc, 4, (caption.bottom - caption.top - 16) / 2, title.c_str(), int(title.size()));
+  DestroyDeviceContext(hdc);
+}
+
 // Redraws what the window manager owns inside `area` (screen coordinates):
 // the desktop, our windows' frames and captions, other applications'
 // windows. Client areas inside it are invalidated for their owners to paint.
@@ -223,6 +238,7 @@ void Recompose(const RECT& changed) {
     if (f.caption) {
       RECT cap{outer.left + f.x, outer.top + f.y, outer.right - f.x, outer.top + f.y + f.caption};
       FillOnScreen(&area, cap, hwnd == s.active ? kActiveCaptionPixel : kInactiveCaptionPixel);
+      DrawTitle(&area, cap, w->title);
     }
     // The client area is the application's to paint.
     FillOnScreen(&area, client, kDesktopPixel);
