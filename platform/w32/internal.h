@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "calls.h"
 #include "ddraw.h"
 #include "windows.h"
 
@@ -128,19 +129,6 @@ Host& CurrentHost();
 void SetHost(Host* host);  // null: the headless host
 
 // ---- Fault injection -------------------------------------------------------
-enum class Call {
-  CreateWindowExA,
-  SetTimer,
-  DirectDrawCreate,
-  SetCooperativeLevel,
-  CreateSurface,
-  CreateClipper,
-  SetHWnd,
-  SetClipper,
-  GetDC,
-  Blt,
-  Count
-};
 // Makes the call fail once, after `skip` more successful calls of that kind.
 void FailNext(Call call, int skip);
 // True when this call should fail now (consumes the armed fault).

@@ -9,21 +9,6 @@
 
 namespace {
 
-// headless::FailNext passes its call straight on as a w32::Call.
-#define W32_SAME_CALL(name) static_assert(int(headless::Call::name) == int(w32::Call::name));
-W32_SAME_CALL(CreateWindowExA)
-W32_SAME_CALL(SetTimer)
-W32_SAME_CALL(DirectDrawCreate)
-W32_SAME_CALL(SetCooperativeLevel)
-W32_SAME_CALL(CreateSurface)
-W32_SAME_CALL(CreateClipper)
-W32_SAME_CALL(SetHWnd)
-W32_SAME_CALL(SetClipper)
-W32_SAME_CALL(GetDC)
-W32_SAME_CALL(Blt)
-#undef W32_SAME_CALL
-static_assert(int(headless::Call::Blt) + 1 == int(w32::Call::Count), "a call missing from headless::Call");
-
 struct Action {
   DWORD at;
   // Returns true when it produced a message for GetMessageA to deliver.
@@ -211,7 +196,7 @@ size_t LiveDirectDrawObjects() {
 }
 
 void FailNext(Call call, int skip) {
-  w32::FailNext(w32::Call(int(call)), skip);
+  w32::FailNext(call, skip);
 }
 
 bool Stalled() {

@@ -6,23 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "w32/calls.h"
 #include "w32/windows.h"
 
 namespace headless {
 
 // Calls that can be made to fail on purpose.
-enum class Call {
-  CreateWindowExA,
-  SetTimer,
-  DirectDrawCreate,
-  SetCooperativeLevel,
-  CreateSurface,
-  CreateClipper,
-  SetHWnd,
-  SetClipper,
-  GetDC,
-  Blt,
-};
+using Call = w32::Call;
 
 struct MessageBoxShown {
   HWND owner;
