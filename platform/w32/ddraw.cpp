@@ -15,10 +15,6 @@
 namespace w32 {
 namespace {
 
-// Published values our ddraw.h does not declare.
-constexpr HRESULT kNoClipperAttached = MAKE_DDHRESULT(568);  // DDERR_NOCLIPPERATTACHED
-constexpr DWORD kCapsVisible = 0x00008000;                    // DDSCAPS_VISIBLE
-
 // Larger sides are refused rather than attempted: a gigabyte is already an
 // absurd surface, and the byte count stays far from overflowing.
 constexpr DWORD kMaxSide = 16384;
@@ -331,7 +327,7 @@ HRESULT Surface::GetClipper(LPDIRECTDRAWCLIPPER* clipper) {
   if (!Alive()) return DDERR_INVALIDOBJECT;
   if (!clipper) return DDERR_INVALIDPARAMS;
   *clipper = nullptr;
-  if (!m_clipper) return kNoClipperAttached;
+  if (!m_clipper) return DDERR_NOCLIPPERATTACHED;
   m_clipper->AddRef();
   *clipper = m_clipper;
   return DD_OK;
@@ -469,7 +465,7 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* sur
     if (f & (DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT)) return DDERR_INVALIDPARAMS;
     if (m_primary) return DDERR_PRIMARYSURFACEALREADYEXISTS;
     if (TakeFault(Call::CreateSurface)) return DDERR_OUTOFMEMORY;
-    reported = DDSCAPS_PRIMARYSURFACE | kCapsVisible | DDSCAPS_VIDEOMEMORY;
+    reported = DDSCAPS_PRIMARYSURFACE | DDSCAPS_VISIBLE | DDSCAPS_VIDEOMEMORY;
   } else {
     if ((f & (DDSD_WIDTH | DDSD_HEIGHT)) != (DDSD_WIDTH | DDSD_HEIGHT)) return DDERR_INVALIDPARAMS;
     if (desc->dwWidth == 0 || desc->dwHeight == 0 || desc->dwWidth > kMaxSide || desc->dwHeight > kMaxSide)
