@@ -128,3 +128,25 @@ TEST(SetupSuccess, LeavesOneOfEachObjectAndNoBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Release, OnAFreshObjectOnlyBeepsAndTwiceAfterSetUpBeepsTwice) {
+  Probe fresh(GetModuleHandleA(NULL), "fresh", AppLikeProc);
+  fresh.ReleaseObjects();
+  EXPECT_EQ(1, headless::BeepCount());
+  EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
+
+  Probe app(GetModuleHandleA(NULL), "tarvelmin", AppLikeProc);
+  g_probe = &app;
+  ASSERT_EQ(1, app.Create("tarvelmin demo", SW_SHOWDEFAULT, GetModuleHandleA(NULL), 640, 480));
+  app.ReleaseObjects();
+  EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
+  app.ReleaseObjects();
+  EXPECT_EQ(3, headless::BeepCount());
+  EXPECT_EQ(NULL, app.m_pDD);
+  DestroyWindow(app.GetHWnd());  // the WM_DESTROY release finds nothing left either
+  EXPECT_EQ(4, headless::BeepCount());
+}
+
+}  // namespace
