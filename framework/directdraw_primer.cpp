@@ -27,7 +27,7 @@ int DirectDrawPrimer::Create(const char* title, int showCommand, HINSTANCE hInst
   if (WindowsPrimer::Create(title, showCommand, hInstance, m_width, m_height) != 1) {
     // No window: setting up DirectDraw and a timer on nothing would leave an
     // invisible process running. Say so once and give up.
-    wsprintfA(text, "Window Creation Failed (%08lx)\n", static_cast<unsigned long>(GetLastError()));
+    wsprintfA(text, "Window Creation Failed (%08lx)\n", GetLastError());
     MessageBoxA(NULL, text, "ERROR", MB_OK);
     return 0;
   }
@@ -35,10 +35,12 @@ int DirectDrawPrimer::Create(const char* title, int showCommand, HINSTANCE hInst
   if (InitDirectDraw() == 1) return 1;
 
   // The code of the step that failed, so the user can tell which one.
-  wsprintfA(text, "Direct Draw Init Failed (%08lx)\n", static_cast<unsigned long>(m_setupError));
+  // DWORD: a 32-bit value, which is what %lx reads on Windows.
+  wsprintfA(text, "Direct Draw Init Failed (%08lx)\n", static_cast<DWORD>(m_setupError));
   MessageBoxA(m_hWnd, text, "ERROR", MB_OK);
   ReleaseObjects();
   DestroyWindow(m_hWnd);
+  m_hWnd = NULL;  // no window, as after a failed window creation
   return 0;
 }
 
@@ -124,7 +126,7 @@ HRESULT DirectDrawPrimer::Present() {
   if (m_pDD == NULL || m_pPrimary == NULL || m_pBack == NULL) return DDERR_INVALIDOBJECT;
   POINT p = {0, 0};
   ClientToScreen(m_hWnd, &p);
-  RECT r;
+  RECT r = {0, 0, 0, 0};  // stays empty if the window is gone: the blit then refuses
   GetClientRect(m_hWnd, &r);
   OffsetRect(&r, p.x, p.y);
   return m_pPrimary->Blt(&r, m_pBack, NULL, DDBLT_WAIT, NULL);
@@ -145,7 +147,7 @@ HRESULT DirectDrawPrimer::ReleaseBackDC() {
 
 bool DirectDrawPrimer::Clear() {
   if (m_hDC == NULL) return false;
-  RECT r;
+  RECT r = {0, 0, 0, 0};  // nothing to fill if the window is gone
   GetClientRect(m_hWnd, &r);
   FillRect(m_hDC, &r, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
   return true;

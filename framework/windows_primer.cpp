@@ -17,7 +17,8 @@ WindowsPrimer::WindowsPrimer(HINSTANCE hInstance, const char* className, WNDPROC
   m_wndClass.hIcon = NULL;
   m_wndClass.lpszMenuName = NULL;
   m_wndClass.lpszClassName = className;
-  // A failed registration shows up as a failed Create.
+  // Not checked: with no class of this name registered, Create fails. (A
+  // name registered earlier by someone else would be used as it stands.)
   RegisterClassA(&m_wndClass);
 }
 

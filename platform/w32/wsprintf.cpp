@@ -1,6 +1,7 @@
 // user32's wsprintfA: the small printf of Windows. No floating point; %l
 // values are 32-bit as on Windows; output stops at 1024 bytes with the
 // terminating zero, and the result is the number of characters stored.
+#include <algorithm>
 #include <cstdarg>
 #include <cstring>
 #include <string>
@@ -81,13 +82,15 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
       else
         break;
     }
+    // Nothing can be wider than the whole output, so larger numbers are
+    // read but held at that size.
     int width = 0;
-    while (*p >= '0' && *p <= '9') width = width * 10 + (*p++ - '0');
+    while (*p >= '0' && *p <= '9') width = std::min(int(kMaxOutput), width * 10 + (*p++ - '0'));
     int precision = -1;
     if (*p == '.') {
       precision = 0;
       ++p;
-      while (*p >= '0' && *p <= '9') precision = precision * 10 + (*p++ - '0');
+      while (*p >= '0' && *p <= '9') precision = std::min(int(kMaxOutput), precision * 10 + (*p++ - '0'));
     }
     // 'l' and 'h' size prefixes: values are 32-bit either way here, as on
     // Windows, where long is 32 bits.
@@ -102,8 +105,12 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
       case 's':
       case 'S': {
         const char* s = va_arg(ap, const char*);
-        std::string body = s ? s : "(null)";
-        if (precision >= 0 && body.size() > size_t(precision)) body.resize(size_t(precision));
+        if (!s) s = "(null)";
+        // With a precision the text need not end within reach: read no further.
+        size_t len = 0;
+        size_t limit = precision >= 0 ? size_t(precision) : kMaxOutput;
+        while (len < limit && s[len]) ++len;
+        std::string body(s, len);
         Emit(out, body, false, "", left, false, width, -1, false);
         break;
       }

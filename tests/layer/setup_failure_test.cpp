@@ -51,11 +51,12 @@ TEST_P(SetupFailure, ShowsOneBoxReleasesAndDestroysTheWindow) {
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ("ERROR", boxes[0].caption);
   EXPECT_EQ(step.text, boxes[0].text);
-  EXPECT_EQ(app.GetHWnd(), boxes[0].owner);
+  EXPECT_NE(HWND(NULL), boxes[0].owner);  // the window, now gone
+  EXPECT_FALSE(IsWindow(boxes[0].owner));
+  EXPECT_EQ(NULL, app.GetHWnd());
   EXPECT_EQ(std::string("ERROR: ") + step.text, err);
 
   EXPECT_EQ(2, headless::BeepCount());  // Create's release and WM_DESTROY's
-  EXPECT_FALSE(IsWindow(app.GetHWnd()));
   EXPECT_EQ(0u, headless::LiveWindows());
   EXPECT_EQ(0u, headless::LiveTimers());
   EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
