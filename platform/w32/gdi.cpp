@@ -82,8 +82,8 @@ HDC CreateDeviceContext(pixman_image_t* target, POINT origin, const pixman_regio
   auto dc = std::make_unique<DeviceContext>();
   dc->target = target;
   dc->origin = origin;
-  pixman_region32_init_rect(&dc->clip, 0, 0, unsigned(pixman_image_get_width(target)),
-                            unsigned(pixman_image_get_height(target)));
+  pixman_box32_t whole{0, 0, pixman_image_get_width(target), pixman_image_get_height(target)};
+  pixman_region32_reset(&dc->clip, &whole);
   if (clip) pixman_region32_intersect(&dc->clip, &dc->clip, clip);
   dc->pen = Stock(BLACK_PEN);
   dc->brush = Stock(WHITE_BRUSH);
@@ -102,7 +102,6 @@ bool DestroyDeviceContext(HDC hdc) {
   std::unique_ptr<DeviceContext> dc = G().dcs.Remove(Raw(hdc));
   if (!dc) return false;
   for (HGDIOBJ o : {dc->pen, dc->brush, dc->font}) Unselect(o);
-  pixman_region32_fini(&dc->clip);
   return true;
 }
 
@@ -166,7 +165,6 @@ size_t LiveDeviceContextCount() {
 
 void ResetGdi() {
   GdiState& g = G();
-  g.dcs.ForEach([](uintptr_t, DeviceContext* dc) { pixman_region32_fini(&dc->clip); });
   g.dcs.Clear();
   g.objects.Clear();
   std::fill(std::begin(g.stock), std::end(g.stock), nullptr);

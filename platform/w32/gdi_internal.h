@@ -28,6 +28,12 @@ struct DeviceContext {
   COLORREF textColor = 0x00000000;
   int bkMode = OPAQUE;
   POINT position{0, 0};
+
+  // The clip region goes with the context however it ends.
+  DeviceContext() { pixman_region32_init(&clip); }
+  ~DeviceContext() { pixman_region32_fini(&clip); }
+  DeviceContext(const DeviceContext&) = delete;
+  DeviceContext& operator=(const DeviceContext&) = delete;
 };
 
 DeviceContext* FindDc(HDC hdc);

@@ -16,9 +16,10 @@
 namespace w32 {
 
 // ---- Handles -------------------------------------------------------------
-// A handle value is (kind << 28) | (generation << 16) | (slot + 1). It is only
+// A handle value is (kind << 48) | (generation << 16) | (slot + 1). It is only
 // ever looked up, so a stale, foreign (wrong kind) or made-up value simply
-// fails the lookup.
+// fails the lookup. With 32 generation bits a slot would have to be reused
+// four billion times before an old handle could name a new object.
 enum class HandleKind : uint32_t { Window = 1, Dc = 2, GdiObject = 3, Instance = 4, Cursor = 5 };
 
 template <class T>
@@ -42,7 +43,7 @@ class HandleTable {
   std::unique_ptr<T> Remove(uintptr_t handle) {
     size_t slot;
     if (!Decode(handle, &slot)) return nullptr;
-    m_slots[slot].generation = (m_slots[slot].generation + 1) & 0xFFF;
+    m_slots[slot].generation = m_slots[slot].generation + 1 ? m_slots[slot].generation + 1 : 1;
     return std::move(m_slots[slot].object);
   }
   size_t Count() const {
@@ -65,18 +66,18 @@ class HandleTable {
     uint32_t generation = 1;
   };
   uintptr_t Encode(size_t slot) const {
-    return (uintptr_t(m_kind) << 28) | (uintptr_t(m_slots[slot].generation) << 16) | (slot + 1);
+    return (uint64_t(m_kind) << 48) | (uint64_t(m_slots[slot].generation) << 16) | (slot + 1);
   }
   uintptr_t Place(size_t slot, std::unique_ptr<T> object) {
     m_slots[slot].object = std::move(object);
     return Encode(slot);
   }
   bool Decode(uintptr_t handle, size_t* slot) const {
-    if ((handle >> 28) != uintptr_t(m_kind)) return false;
+    if ((uint64_t(handle) >> 48) != uint64_t(m_kind)) return false;
     size_t index = handle & 0xFFFF;
     if (index == 0 || index > m_slots.size()) return false;
     const Slot& s = m_slots[index - 1];
-    if (!s.object || ((handle >> 16) & 0xFFF) != s.generation) return false;
+    if (!s.object || ((uint64_t(handle) >> 16) & 0xFFFFFFFFu) != s.generation) return false;
     *slot = index - 1;
     return true;
   }
