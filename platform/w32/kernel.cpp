@@ -33,7 +33,7 @@ Records& TheRecords() {
 }
 
 void FailNext(Call call, int skip) {
-  if (call >= Call::Count) return;
+  if (call < Call(0) || call >= Call::Count) return;  // not a call we know
   g_faults[size_t(call)] = Fault{true, skip < 0 ? 0 : skip};
 }
 

@@ -128,6 +128,23 @@ struct Frame {
   int x, y, caption;
 };
 
+// Coordinates come from the program and may lie anywhere in int's range, so
+// sums are taken in 64 bits and held at LONG's limits instead of wrapping
+// round to the far side of the screen.
+LONG Clamp(int64_t v) {
+  return LONG(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// The rectangle at (x, y) of the given size; Windows takes negative sizes as 0.
+RECT Place(int64_t x, int64_t y, int64_t width, int64_t height) {
+  return RECT{Clamp(x), Clamp(y), Clamp(x + std::max<int64_t>(0, width)), Clamp(y + std::max<int64_t>(0, height))};
+}
+
+// Windows' own point and rectangle helpers simply add, wrapping round in 32 bits.
+LONG Wrap(int64_t v) {
+  return LONG(uint32_t(uint64_t(v)));
+}
+
 Frame FrameOf(const Window& w) {
   Frame f{0, 0, 0};
   if (w.style & WS_THICKFRAME) {
@@ -161,15 +178,16 @@ RECT ClientOnScreen(const Window& w) {
   RECT o = OuterRect(w);
   if (w.state == ShowState::Minimized) return RECT{o.left, o.top, o.left, o.top};
   Frame f = FrameOf(w);
-  RECT c{o.left + f.x, o.top + f.y + f.caption, o.right - f.x, o.bottom - f.y};
+  RECT c{Clamp(int64_t(o.left) + f.x), Clamp(int64_t(o.top) + f.y + f.caption), Clamp(int64_t(o.right) - f.x),
+         Clamp(int64_t(o.bottom) - f.y)};
   if (c.right < c.left) c.right = c.left;
   if (c.bottom < c.top) c.bottom = c.top;
   return c;
 }
 
 void RegionFromRect(pixman_region32_t* region, const RECT& r) {
-  int w = std::max<LONG>(0, r.right - r.left);
-  int h = std::max<LONG>(0, r.bottom - r.top);
+  int64_t w = std::max<int64_t>(0, int64_t(r.right) - r.left);
+  int64_t h = std::max<int64_t>(0, int64_t(r.bottom) - r.top);
   pixman_region32_init_rect(region, r.left, r.top, unsigned(w), unsigned(h));
 }
 
@@ -236,7 +254,8 @@ void Recompose(const RECT& changed) {
     Frame f = FrameOf(*w);
     FillOnScreen(&area, outer, kFramePixel);
     if (f.caption) {
-      RECT cap{outer.left + f.x, outer.top + f.y, outer.right - f.x, outer.top + f.y + f.caption};
+      RECT cap{Clamp(int64_t(outer.left) + f.x), Clamp(int64_t(outer.top) + f.y), Clamp(int64_t(outer.right) - f.x),
+               Clamp(int64_t(outer.top) + f.y + f.caption)};
       FillOnScreen(&area, cap, hwnd == s.active ? kActiveCaptionPixel : kInactiveCaptionPixel);
       DrawTitle(&area, cap, w->title);
     }
@@ -245,7 +264,7 @@ void Recompose(const RECT& changed) {
     pixman_region32_t exposed;
     RegionFromRect(&exposed, client);
     pixman_region32_intersect(&exposed, &exposed, &area);
-    pixman_region32_translate(&exposed, -client.left, -client.top);
+    pixman_region32_translate(&exposed, Clamp(-int64_t(client.left)), Clamp(-int64_t(client.top)));
     if (pixman_region32_not_empty(&exposed)) Invalidate(hwnd, &exposed, true);
     pixman_region32_fini(&exposed);
   }
@@ -364,6 +383,8 @@ void Reshape(HWND hwnd, Change change) {
   bool moved = clientAfter.left != clientBefore.left || clientAfter.top != clientBefore.top;
   if (resized || moved || shownBefore != Shown(*w)) {
     // Whole client repainted: CS_HREDRAW/CS_VREDRAW, a move, or a fresh show.
+    // What was pending outside a smaller client goes with the lost area.
+    if (resized) pixman_region32_clear(&w->update);
     Invalidate(hwnd, nullptr, true);
     Recompose(Union(before, after));
   }
@@ -471,12 +492,12 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
     if (remove) s.quitPosted = false;
     return true;
   }
-  if (s.input.empty()) {
-    MSG m{};
-    if (CurrentHost().PollInput(&m)) {
-      m.time = now;
-      s.input.push_back(m);
-    }
+  // Due user actions happen whenever the program looks, even while earlier
+  // input waits in the queue for a look with another filter.
+  MSG m{};
+  if (CurrentHost().PollInput(&m)) {
+    m.time = now;
+    s.input.push_back(m);
   }
   for (auto it = s.input.begin(); it != s.input.end(); ++it) {
     if (Matches(*it, filter, lo, hi)) {
@@ -640,7 +661,7 @@ void Activate(HWND hwnd) {
 void Move(HWND hwnd, int x, int y) {
   Reshape(hwnd, [&](Window& w) {
     if (w.state != ShowState::Normal) return;  // only a normal window can be dragged
-    OffsetRect(&w.normal, x - w.normal.left, y - w.normal.top);
+    w.normal = Place(x, y, int64_t(w.normal.right) - w.normal.left, int64_t(w.normal.bottom) - w.normal.top);
   });
 }
 
@@ -648,8 +669,8 @@ void ResizeClient(HWND hwnd, int width, int height) {
   Reshape(hwnd, [&](Window& w) {
     Frame f = FrameOf(w);
     w.state = ShowState::Normal;
-    w.normal.right = w.normal.left + std::max(0, width) + 2 * f.x;
-    w.normal.bottom = w.normal.top + std::max(0, height) + 2 * f.y + f.caption;
+    w.normal = Place(w.normal.left, w.normal.top, std::max(0, width) + int64_t(2 * f.x),
+                     std::max(0, height) + int64_t(2 * f.y + f.caption));
   });
 }
 
@@ -773,7 +794,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     height = ScreenHeight() * 3 / 4;
   }
   // Windows clamps negative sizes to zero.
-  w->normal = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+  w->normal = Place(x, y, width, height);
   uintptr_t raw = S().windows.Add(std::move(w));
   if (!raw) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -1133,8 +1154,8 @@ BOOL ClientToScreen(HWND hwnd, LPPOINT point) {
   Window* w = FindOrFail(hwnd);
   if (!w || !point) return FALSE;
   RECT c = ClientOnScreen(*w);
-  point->x += c.left;
-  point->y += c.top;
+  point->x = Wrap(int64_t(point->x) + c.left);
+  point->y = Wrap(int64_t(point->y) + c.top);
   return TRUE;
 }
 
@@ -1142,8 +1163,8 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
   Window* w = FindOrFail(hwnd);
   if (!w || !point) return FALSE;
   RECT c = ClientOnScreen(*w);
-  point->x -= c.left;
-  point->y -= c.top;
+  point->x = Wrap(int64_t(point->x) - c.left);
+  point->y = Wrap(int64_t(point->y) - c.top);
   return TRUE;
 }
 
@@ -1151,17 +1172,17 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
   if (!FindOrFail(hwnd)) return FALSE;
   Reshape(hwnd, [&](Window& w) {
     w.state = ShowState::Normal;
-    w.normal = RECT{x, y, x + std::max(0, width), y + std::max(0, height)};
+    w.normal = Place(x, y, width, height);
   });
   return TRUE;
 }
 
 BOOL OffsetRect(LPRECT rect, int dx, int dy) {
   if (!rect) return FALSE;
-  rect->left += dx;
-  rect->right += dx;
-  rect->top += dy;
-  rect->bottom += dy;
+  rect->left = Wrap(int64_t(rect->left) + dx);
+  rect->right = Wrap(int64_t(rect->right) + dx);
+  rect->top = Wrap(int64_t(rect->top) + dy);
+  rect->bottom = Wrap(int64_t(rect->bottom) + dy);
   return TRUE;
 }
 

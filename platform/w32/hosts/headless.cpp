@@ -17,13 +17,14 @@ struct Action {
 
 class HeadlessHost : public w32::Host {
  public:
-  DWORD Now() override { return m_now; }
+  DWORD Now() override { return DWORD(m_now); }
 
   bool Wait(DWORD deadline) override {
-    DWORD next = deadline;
-    if (!m_actions.empty() && (next == w32::kForever || m_actions.front().at < next))
-      next = m_actions.front().at;
-    if (next == w32::kForever) {
+    // Timer deadlines are DWORD readings that wrap, as GetTickCount's do,
+    // while the clock runs on: a deadline is the next moment showing it.
+    uint64_t next = deadline == w32::kForever ? kNever : m_now + DWORD(deadline - DWORD(m_now));
+    if (!m_actions.empty() && m_actions.front().at < next) next = m_actions.front().at;
+    if (next == kNever) {
       m_stalled = true;
       std::fprintf(stderr, "headless: GetMessageA would wait forever: no timer, no scheduled action, nothing posted\n");
       return false;
@@ -70,7 +71,8 @@ class HeadlessHost : public w32::Host {
   int NextCoverId() { return m_nextCover++; }
 
  private:
-  DWORD m_now = 0;
+  static constexpr uint64_t kNever = UINT64_MAX;
+  uint64_t m_now = 0;  // ms since Reset
   std::deque<Action> m_actions;
   bool m_stalled = false;
   int m_nextCover = 1;
