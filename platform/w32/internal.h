@@ -107,15 +107,16 @@ inline COLORREF ToColorRef(uint32_t pixel) {
 // What the layer needs from whatever stands in for the display and the user:
 // a millisecond clock, a way to wait, user input, and somewhere to show
 // message boxes and screen updates.
-constexpr DWORD kForever = 0xFFFFFFFF;
 
 class Host {
  public:
   virtual ~Host() = default;
   virtual DWORD Now() = 0;
-  // Waits until `deadline` (Now() scale) or until user input may be pending.
-  // Returns false when the wait could never end (nothing scheduled, no timer).
-  virtual bool Wait(DWORD deadline) = 0;
+  // Waits until `deadline` (a Now() reading; none when `hasDeadline` is
+  // false) or until user input may be pending. Returns false when the wait
+  // could never end (nothing scheduled, no timer). Every DWORD is a real
+  // tick, so "no deadline" travels on its own.
+  virtual bool Wait(bool hasDeadline, DWORD deadline) = 0;
   virtual void Sleep(DWORD milliseconds) = 0;
   // Applies due user input. Input that becomes a queued message (the close
   // box) is returned through `msg`, one at a time; true when it did.

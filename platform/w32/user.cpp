@@ -528,16 +528,19 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
   return false;
 }
 
-DWORD NextTimerDeadline(HWND filter, UINT lo, UINT hi) {
-  if (!RangeHas(WM_TIMER, lo, hi)) return kForever;
+// The soonest moment a timer the filter takes can have a message; false
+// when there is none.
+bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline) {
+  if (!RangeHas(WM_TIMER, lo, hi)) return false;
   DWORD now = CurrentHost().Now();
-  DWORD best = kForever;
+  bool any = false;
   for (const Timer& t : S().timers) {
     if (filter && t.hwnd != filter) continue;
     DWORD due = t.ready ? now : t.nextExpiry;
-    if (best == kForever || DWORD(due - now) < DWORD(best - now)) best = due;
+    if (!any || DWORD(due - now) < DWORD(*deadline - now)) *deadline = due;
+    any = true;
   }
-  return best;
+  return any;
 }
 
 void KillWindowTimers(HWND hwnd) {
@@ -942,7 +945,9 @@ BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   if (!ValidFilter(hwnd)) return -1;
   for (;;) {
     if (Retrieve(msg, hwnd, filterMin, filterMax, true)) return msg->message != WM_QUIT;
-    if (!CurrentHost().Wait(NextTimerDeadline(hwnd, filterMin, filterMax))) {
+    DWORD deadline = 0;
+    bool hasDeadline = NextTimerDeadline(hwnd, filterMin, filterMax, &deadline);
+    if (!CurrentHost().Wait(hasDeadline, deadline)) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return -1;
     }

@@ -285,7 +285,7 @@ class RecordingHost : public w32::Host {
   explicit RecordingHost(w32::Host& inner) : m_inner(inner) { w32::SetHost(this); }
   ~RecordingHost() override { w32::SetHost(nullptr); }
   DWORD Now() override { return m_inner.Now(); }
-  bool Wait(DWORD deadline) override { return m_inner.Wait(deadline); }
+  bool Wait(bool hasDeadline, DWORD deadline) override { return m_inner.Wait(hasDeadline, deadline); }
   void Sleep(DWORD ms) override { m_inner.Sleep(ms); }
   bool PollInput(MSG* msg) override { return m_inner.PollInput(msg); }
   int ShowMessageBox(HWND o, const char* t, const char* c, UINT u) override { return m_inner.ShowMessageBox(o, t, c, u); }

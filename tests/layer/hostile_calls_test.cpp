@@ -66,6 +66,16 @@ TEST(FaultInjection, CallsTheHostDoesNotKnowAreIgnored) {
   EXPECT_EQ(DDERR_GENERIC, DirectDrawCreate(nullptr, &dd, nullptr));
 }
 
+TEST(VirtualClock, ATimerDueAtTheLastTickIsNoStall) {
+  HWND hwnd = NewWindow();
+  Sleep(0xFFFFFF9Bu);
+  ASSERT_EQ(1u, SetTimer(hwnd, 1, 100, nullptr));  // due at 0xFFFFFFFF exactly
+  MSG msg;
+  ASSERT_EQ(TRUE, GetMessageA(&msg, hwnd, WM_TIMER, WM_TIMER));
+  EXPECT_EQ(0xFFFFFFFFu, GetTickCount());
+  EXPECT_FALSE(headless::Stalled());
+}
+
 TEST(VirtualClock, TimersTickOnWhenTheTickCountWrapsRound) {
   HWND hwnd = NewWindow();
   Sleep(0xFFFFFFF0u);
