@@ -81,6 +81,7 @@ struct State {
   bool quitPosted = false;
   int quitCode = 0;
   std::vector<Timer> timers;
+  std::vector<HDC> windowDcs;  // handed out by GetDC and BeginPaint, ours to end
   UINT_PTR nextThreadTimer = 1;
   pixman_image_t* screen = nullptr;
 };
@@ -326,15 +327,19 @@ void RaiseToTop(HWND hwnd) {
 // activity changes, before WM_ACTIVATE.
 void SetActive(HWND hwnd) {
   State& s = S();
+  if (hwnd && !Find(hwnd)) hwnd = nullptr;  // a window already gone cannot take it
   HWND old = s.active;
   if (old == hwnd) return;
   s.active = hwnd;
+  // Losing the application's activation: the window hears it first, then the
+  // application. Gaining it: the other way round.
   bool appChanged = (old == nullptr) != (hwnd == nullptr);
-  if (appChanged) SendToAll(WM_ACTIVATEAPP, hwnd != nullptr, 0);
+  if (appChanged && hwnd) SendToAll(WM_ACTIVATEAPP, TRUE, 0);
   if (old && Find(old)) {
     Send(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(Raw(hwnd)));
     if (Window* w = Find(old)) Recompose(OuterRect(*w));
   }
+  if (appChanged && !hwnd) SendToAll(WM_ACTIVATEAPP, FALSE, 0);
   if (hwnd && Find(hwnd)) {
     Send(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(Raw(old)));
     RaiseToTop(hwnd);
@@ -400,6 +405,12 @@ BOOL ShowWindowImpl(HWND hwnd, int cmd) {
     return FALSE;
   }
   if (cmd == SW_SHOWDEFAULT) cmd = SW_SHOWNORMAL;
+  bool willBeVisible = cmd != SW_HIDE;
+  if (willBeVisible != bool(wasVisible)) {
+    // The window hears of it before it happens.
+    Send(hwnd, WM_SHOWWINDOW, willBeVisible, 0);
+    if (!Find(hwnd)) return wasVisible;
+  }
   bool activate = false;
   bool deactivate = false;
   Reshape(hwnd, [&](Window& win) {
@@ -443,7 +454,6 @@ BOOL ShowWindowImpl(HWND hwnd, int cmd) {
     }
   });
   if (!Find(hwnd)) return wasVisible;
-  if (!wasVisible && Find(hwnd)->visible) Send(hwnd, WM_SHOWWINDOW, TRUE, 0);
   if (activate) {
     SetActive(hwnd);
   } else if (deactivate && S().active == hwnd) {
@@ -487,7 +497,8 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
       return true;
     }
   }
-  if (s.quitPosted && RangeHas(WM_QUIT, lo, hi)) {
+  // The quit message comes whatever range was asked for.
+  if (s.quitPosted) {
     *out = MSG{nullptr, WM_QUIT, WPARAM(s.quitCode), 0, now, {0, 0}};
     if (remove) s.quitPosted = false;
     return true;
@@ -546,6 +557,31 @@ bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline) {
 void KillWindowTimers(HWND hwnd) {
   auto& t = S().timers;
   t.erase(std::remove_if(t.begin(), t.end(), [hwnd](const Timer& x) { return x.hwnd == hwnd; }), t.end());
+}
+
+// A device context on the screen for a window (or the whole screen); only
+// these can be ended by ReleaseDC and EndPaint.
+HDC WindowDc(POINT origin, const pixman_region32_t* clip) {
+  HDC hdc = CreateDeviceContext(Screen(), origin, clip);
+  if (hdc) S().windowDcs.push_back(hdc);
+  return hdc;
+}
+
+bool EndWindowDc(HDC hdc) {
+  auto& dcs = S().windowDcs;
+  auto it = std::find(dcs.begin(), dcs.end(), hdc);
+  if (it == dcs.end()) return false;  // a surface's, or not a context at all
+  dcs.erase(it);
+  return DestroyDeviceContext(hdc);
+}
+
+// Drops every trace of a window; its handle is stale from here on.
+void ForgetWindow(HWND hwnd) {
+  KillWindowTimers(hwnd);
+  auto& z = S().zOrder;
+  z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
+  if (S().active == hwnd) S().active = nullptr;
+  S().windows.Remove(Raw(hwnd));
 }
 
 bool ValidFilter(HWND filter) {
@@ -637,6 +673,7 @@ void ResetUser() {
   s.quitPosted = false;
   s.quitCode = 0;
   s.timers.clear();
+  s.windowDcs.clear();  // the contexts themselves end with the gdi reset
   s.nextThreadTimer = 1;
 }
 
@@ -719,7 +756,21 @@ ATOM RegisterClassA(const WNDCLASSA* wc) {
   c.menuName = wc->lpszMenuName && !IsAtom(wc->lpszMenuName) ? wc->lpszMenuName : "";
   c.record.lpszClassName = c.name.c_str();
   c.record.lpszMenuName = c.menuName.empty() ? nullptr : c.menuName.c_str();
-  c.atom = S().nextAtom++;
+  c.atom = 0;
+  // Atoms come from 0xC000..0xFFFF; after many cycles of registering and
+  // unregistering, look for one that is free.
+  for (int tries = 0; tries < 0x4000 && !c.atom; ++tries) {
+    ATOM candidate = S().nextAtom;
+    S().nextAtom = candidate == 0xFFFF ? 0xC000 : candidate + 1;
+    bool taken = false;
+    for (auto& kv : S().classes) taken |= kv.second.atom == candidate;
+    if (!taken) c.atom = candidate;
+  }
+  if (!c.atom) {
+    S().classes.erase(key);
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   return c.atom;
 }
 
@@ -808,9 +859,15 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
 
   CREATESTRUCTA cs{param, hInstance, menu, parent, height, width, y, x, LONG(style), windowName,
                    c->record.lpszClassName, exStyle};
-  if (!Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) ||
-      Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) == -1) {
-    // The window procedure refused its window.
+  if (!Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs)))) {
+    // Refused before it was created: only the non-client part ends.
+    if (Find(hwnd)) {
+      Send(hwnd, WM_NCDESTROY, 0, 0);
+      ForgetWindow(hwnd);
+    }
+    return nullptr;
+  }
+  if (Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) == -1) {
     if (Find(hwnd)) DestroyWindow(hwnd);
     return nullptr;
   }
@@ -847,11 +904,7 @@ BOOL DestroyWindow(HWND hwnd) {
   Send(hwnd, WM_DESTROY, 0, 0);
   KillWindowTimers(hwnd);
   Send(hwnd, WM_NCDESTROY, 0, 0);
-  KillWindowTimers(hwnd);
-  auto& z = S().zOrder;
-  z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
-  if (S().active == hwnd) S().active = nullptr;
-  S().windows.Remove(Raw(hwnd));
+  ForgetWindow(hwnd);
   return TRUE;
 }
 
@@ -974,7 +1027,7 @@ BOOL TranslateMessage(const MSG* msg) {
 }
 
 LRESULT DispatchMessageA(const MSG* msg) {
-  if (!msg || !msg->hwnd) return 0;
+  if (!msg) return 0;
   if (msg->message == WM_TIMER && msg->lParam) {
     // A timer with its own procedure calls it instead of the window's.
     bool live = false;
@@ -985,7 +1038,7 @@ LRESULT DispatchMessageA(const MSG* msg) {
     reinterpret_cast<TIMERPROC>(msg->lParam)(msg->hwnd, WM_TIMER, msg->wParam, GetTickCount());
     return 0;
   }
-  if (!FindOrFail(msg->hwnd)) return 0;
+  if (!msg->hwnd || !FindOrFail(msg->hwnd)) return 0;  // thread messages go nowhere
   return Send(msg->hwnd, msg->message, msg->wParam, msg->lParam);
 }
 
@@ -1015,7 +1068,12 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
   if (period > 0x7FFFFFFF) period = 0x7FFFFFFF;
   DWORD now = CurrentHost().Now();
   auto& timers = S().timers;
-  if (!hwnd) id = S().nextThreadTimer++;
+  if (!hwnd) {
+    // A thread timer is named by the id SetTimer gave it; any other id makes a new one.
+    bool known = false;
+    for (const Timer& t : timers) known |= !t.hwnd && t.id == id && id != 0;
+    if (!known) id = S().nextThreadTimer++;
+  }
   for (Timer& t : timers) {
     if (t.hwnd == hwnd && t.id == id) {
       // Setting an existing timer restarts it with the new period.
@@ -1096,7 +1154,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
   bool erase = w->erasePending;
   pixman_region32_clear(&w->update);
   w->erasePending = false;
-  HDC hdc = CreateDeviceContext(Screen(), POINT{c.left, c.top}, &clip);
+  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
   pixman_region32_fini(&clip);
   std::memset(ps, 0, sizeof(*ps));
   ps->hdc = hdc;
@@ -1110,7 +1168,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* ps) {
   if (!ps) return FALSE;
   (void)hwnd;
-  DestroyDeviceContext(ps->hdc);
+  EndWindowDc(ps->hdc);
   return TRUE;
 }
 
@@ -1119,7 +1177,7 @@ HDC GetDC(HWND hwnd) {
     // The whole screen.
     pixman_region32_t all;
     pixman_region32_init_rect(&all, 0, 0, unsigned(ScreenWidth()), unsigned(ScreenHeight()));
-    HDC hdc = CreateDeviceContext(Screen(), POINT{0, 0}, &all);
+    HDC hdc = WindowDc(POINT{0, 0}, &all);
     pixman_region32_fini(&all);
     return hdc;
   }
@@ -1129,13 +1187,13 @@ HDC GetDC(HWND hwnd) {
   pixman_region32_t clip;
   pixman_region32_init(&clip);
   VisibleClientRegion(hwnd, &clip);
-  HDC hdc = CreateDeviceContext(Screen(), POINT{c.left, c.top}, &clip);
+  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
   pixman_region32_fini(&clip);
   return hdc;
 }
 
 int ReleaseDC(HWND, HDC hdc) {
-  return DestroyDeviceContext(hdc) ? 1 : 0;
+  return EndWindowDc(hdc) ? 1 : 0;
 }
 
 // ---- Geometry ----------------------------------------------------------

@@ -109,6 +109,14 @@ TEST(UserActions, AnotherApplicationTakesAndGivesBackActivation) {
   RunUntil(500);
   EXPECT_EQ((std::vector<WPARAM>{1, 0, 1}), ActivateAppValues());
   EXPECT_EQ(w.hwnd(), GetActiveWindow());
+  // Leaving, the window hears it before the application; coming back, after.
+  std::vector<std::pair<UINT, WPARAM>> order;
+  for (const Seen& s : SeenMessages())
+    if (s.message == WM_ACTIVATE || s.message == WM_ACTIVATEAPP) order.push_back({s.message, s.wParam});
+  std::vector<std::pair<UINT, WPARAM>> expected = {{WM_ACTIVATEAPP, 1}, {WM_ACTIVATE, WA_ACTIVE},
+                                                   {WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0},
+                                                   {WM_ACTIVATEAPP, 1}, {WM_ACTIVATE, WA_ACTIVE}};
+  EXPECT_EQ(expected, order);
 }
 
 TEST(UserActions, MinimisingTheOnlyWindowDeactivatesTheApplication) {
@@ -258,6 +266,35 @@ TEST(Formatting, PrecisionBoundsTheReadAndHugeWidthsAreCapped) {
   EXPECT_EQ(1023, wsprintfA(out, "%999999999d", 5));
   EXPECT_EQ(' ', out[0]);
   EXPECT_EQ(1023, wsprintfA(out, "%99999999999999999999d|%.99999999999999999999d", 5, 6));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Screen, ReleaseDCEndsOnlyContextsItHandedOut) {
+  TestWindow w(kStyle, 0, 0, 200, 150);
+  IDirectDraw* dd = NULL;
+  ASSERT_EQ(DD_OK, DirectDrawCreate(NULL, &dd, NULL));
+  ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(w.hwnd(), DDSCL_NORMAL));
+  DDSURFACEDESC desc = {};
+  desc.dwSize = sizeof desc;
+  desc.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  desc.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  desc.dwWidth = 8;
+  desc.dwHeight = 8;
+  IDirectDrawSurface* surface = NULL;
+  ASSERT_EQ(DD_OK, dd->CreateSurface(&desc, &surface, NULL));
+  HDC surfaceDc = NULL;
+  ASSERT_EQ(DD_OK, surface->GetDC(&surfaceDc));
+  EXPECT_EQ(0, ReleaseDC(w.hwnd(), surfaceDc));  // not a window's: left alone
+  EXPECT_EQ(DD_OK, surface->ReleaseDC(surfaceDc));
+  HDC windowDc = GetDC(w.hwnd());
+  EXPECT_EQ(1, ReleaseDC(w.hwnd(), windowDc));
+  EXPECT_EQ(0, ReleaseDC(w.hwnd(), windowDc));  // and only once
+  surface->Release();
+  dd->Release();
+  EXPECT_EQ(0u, headless::LiveDeviceContexts());
 }
 
 }  // namespace

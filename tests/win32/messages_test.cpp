@@ -123,3 +123,59 @@ TEST_F(Messages, SendCallsTheProcedureAtOnceAndDispatchRoutesPostedOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+int g_timerProcCalls = 0;
+void CALLBACK CountingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+  g_timerProcCalls++;
+}
+
+TEST_F(Messages, QuitComesWhateverTheRangeAsked) {
+  PostQuitMessage(7);
+  MSG msg;
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_EQ(7u, msg.wParam);
+}
+
+TEST_F(Messages, ThreadTimerCallsItsProcedure) {
+  g_timerProcCalls = 0;
+  UINT_PTR id = SetTimer(NULL, 0, 10, CountingTimerProc);
+  ASSERT_NE(0u, id);
+  MSG msg;
+  while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+    DispatchMessageA(&msg);
+    if (msg.message == WM_TIMER) break;
+  }
+  EXPECT_EQ(NULL, msg.hwnd);
+  EXPECT_EQ(1, g_timerProcCalls);
+  EXPECT_TRUE(KillTimer(NULL, id));
+}
+
+TEST_F(Messages, PostedMessagesOfADestroyedWindowAreNotDelivered) {
+  TestWindow w(WS_VISIBLE | WS_CAPTION, 0, 0, 200, 150);
+  DrainQueue();
+  HWND hwnd = w.hwnd();
+  PostMessageA(hwnd, WM_APP + 9, 0, 0);
+  DestroyWindow(hwnd);
+  MSG msg;
+  while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  EXPECT_EQ(0u, CountSeen(WM_APP + 9));
+}
+
+TEST_F(Messages, HidingAndShowingSayShowWindowFirst) {
+  TestWindow w(WS_VISIBLE | WS_CAPTION, 0, 0, 200, 150);
+  DrainQueue();
+  ShowWindow(w.hwnd(), SW_HIDE);
+  ASSERT_GE(SeenMessages().size(), 1u);
+  EXPECT_EQ(UINT(WM_SHOWWINDOW), SeenMessages()[0].message);
+  EXPECT_EQ(0u, SeenMessages()[0].wParam);
+  SeenMessages().clear();
+  ShowWindow(w.hwnd(), SW_SHOWNA);
+  ASSERT_GE(SeenMessages().size(), 1u);
+  EXPECT_EQ(UINT(WM_SHOWWINDOW), SeenMessages()[0].message);
+  EXPECT_EQ(1u, SeenMessages()[0].wParam);
+}
+
+}  // namespace
