@@ -18,7 +18,7 @@ cmake --build "$build" --target layer_fuzz
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarvelmin-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/corpus" "$work/artifacts"
-cp tests/fuzz/corpus/* "$work/corpus/"
+cp fuzz/corpus/* "$work/corpus/"
 
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
@@ -27,7 +27,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 # GetMessageA calls, message boxes); libFuzzer's and the sanitizers' reports
 # still come through.
 status=0
-"$build/tests/fuzz/layer_fuzz" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+"$build/fuzz/layer_fuzz" "$work/corpus" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
   -artifact_prefix="$work/artifacts/" -print_final_stats=1 -close_fd_mask=2 </dev/null >"$work/log" 2>&1 || status=$?
 
 runs=$(sed -nE 's/^stat::number_of_executed_units: *([0-9]+).*/\1/p' "$work/log" | tail -n 1)
@@ -38,7 +38,7 @@ if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
   cp "$work/log" "$build/findings/last-run.log"
   grep -vE '^#[0-9]+ +(NEW|REDUCE|pulse|RELOAD)' "$work/log" | tail -n 80
   echo "fuzz: exit status $status after ${runs:-?} executions; $findings finding(s) kept in build/fuzz/findings/"
-  echo "fuzz: reproduce with LAYER_FUZZ_TRACE=1 build/fuzz/tests/fuzz/layer_fuzz build/fuzz/findings/<file>"
+  echo "fuzz: reproduce with LAYER_FUZZ_TRACE=1 build/fuzz/fuzz/layer_fuzz build/fuzz/findings/<file>"
   exit 1
 fi
 echo "fuzz: ${runs:-0} executions in $seconds s, no findings"

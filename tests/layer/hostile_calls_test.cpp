@@ -1,5 +1,5 @@
 // Calls a careless or hostile program can make, each of which once crashed,
-// hung or overflowed in our layer (found by tests/fuzz/layer_fuzz). They must
+// hung or overflowed in our layer (found by fuzz/layer_fuzz). They must
 // give an ordinary result and leave the layer working.
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@ operations, encoded the way layer_fuzz.cpp reads its input. Run it again after
 changing the encoding there; LAYER_FUZZ_TRACE=1 layer_fuzz FILE shows what a
 seed does.
 
-Usage: tests/fuzz/make_corpus.py [output directory]
+Usage: fuzz/make_corpus.py [output directory]
 """
 import os
 import struct
