@@ -5,61 +5,22 @@
 #include <functional>
 
 #include "headless.h"
-#include "win32.h"
+#include "support/recorder.h"
+#include "support/surface.h"
 
 namespace {
 
 const IID kIidUnknown = {0, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kIidSurface = {0x6C14DB81, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const IID kIidClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
+const DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE, kPlain = DDSCAPS_OFFSCREENPLAIN;
 
-IDirectDraw* NewDirectDraw(DWORD level = DDSCL_NORMAL) {
-  IDirectDraw* dd = nullptr;
-  EXPECT_EQ(DD_OK, DirectDrawCreate(nullptr, &dd, nullptr));
-  if (level) {
-    EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, level));
-  }
-  return dd;
-}
-
-DDSURFACEDESC Desc(DWORD caps, DWORD width = 0, DWORD height = 0) {
-  DDSURFACEDESC d{};
-  d.dwSize = sizeof(d);
-  d.dwFlags = DDSD_CAPS | (width ? DDSD_WIDTH | DDSD_HEIGHT : 0);
-  d.ddsCaps.dwCaps = caps;
-  d.dwWidth = width;
-  d.dwHeight = height;
-  return d;
-}
-
-IDirectDrawSurface* Create(IDirectDraw* dd, DDSURFACEDESC d) {
-  IDirectDrawSurface* s = nullptr;
-  EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
-  return s;
-}
-IDirectDrawSurface* Plain(IDirectDraw* dd, DWORD w, DWORD h) { return Create(dd, Desc(DDSCAPS_OFFSCREENPLAIN, w, h)); }
-
-IDirectDrawClipper* NewClipper(IDirectDraw* dd) {
-  IDirectDrawClipper* c = nullptr;
-  EXPECT_EQ(DD_OK, dd->CreateClipper(0, &c, nullptr));
-  return c;
-}
-
+IDirectDrawSurface* Plain(IDirectDraw* dd, DWORD w, DWORD h) { return NewSurface(dd, kPlain, w, h); }
+HWND DeadWindow() { return TestWindow(kStyle, 0, 0, 50, 50).hwnd(); }
 // An object's count, left as it was.
 ULONG Refs(IUnknown* o) {
   o->AddRef();
   return o->Release();
-}
-
-HWND NewWindow(bool keep = true) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = DefWindowProcA;
-  wc.lpszClassName = "ddraw-objects";
-  RegisterClassA(&wc);
-  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150, nullptr,
-                              nullptr, nullptr, nullptr);
-  if (!keep) DestroyWindow(hwnd);
-  return hwnd;
 }
 
 TEST(DirectDrawCreate, RefusalsLeaveNothingBehind) {
@@ -77,77 +38,63 @@ TEST(DirectDrawCreate, RefusalsLeaveNothingBehind) {
   EXPECT_EQ(CLASS_E_NOAGGREGATION, dd->CreateClipper(0, &c, dd));
   EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateClipper(0, nullptr, nullptr));
   EXPECT_EQ(1u, headless::LiveDirectDrawObjects());
-}
 
-TEST(DirectDrawCreate, CooperativeLevelTakesWholeModesAndLiveWindows) {
-  IDirectDraw* dd = NewDirectDraw(0);
-  HWND hwnd = NewWindow();
+  // Cooperative levels: whole modes and live windows only.
+  TestWindow w(kStyle, 10, 10, 200, 150);
   IDirectDrawSurface* s = nullptr;
-  DDSURFACEDESC d = Desc(DDSCAPS_PRIMARYSURFACE);
+  DDSURFACEDESC d = SurfaceDesc(DDSCAPS_PRIMARYSURFACE);
   EXPECT_EQ(DDERR_NOCOOPERATIVELEVELSET, dd->CreateSurface(&d, &s, nullptr));
+  EXPECT_EQ(nullptr, s);
   for (DWORD bad : {0u, 1u /*FULLSCREEN*/, 0x10u /*EXCLUSIVE*/, 0x18u, 0x09u, 0x108u, 0x80000008u})
-    EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(hwnd, bad)) << std::hex << bad;
-  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(NewWindow(false), DDSCL_NORMAL));
+    EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(w.hwnd(), bad)) << std::hex << bad;
+  EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(DeadWindow(), DDSCL_NORMAL));
   EXPECT_EQ(DDERR_INVALIDPARAMS, dd->SetCooperativeLevel(nullptr, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN));
-  EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(hwnd, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT));
+  EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(w.hwnd(), DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT));
   EXPECT_EQ(DD_OK, dd->SetCooperativeLevel(nullptr, DDSCL_NORMAL));
-}
 
-TEST(DirectDrawCreate, SurfaceDescriptionsAreCheckedBeforeAnythingIsMade) {
-  IDirectDraw* dd = NewDirectDraw();
-  const DDPIXELFORMAT rgb565{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0xF800}, {0x07E0}, {0x1F}, {0}};
-  const DDPIXELFORMAT xrgb{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
-  const struct {
-    const char* what;
-    std::function<void(DDSURFACEDESC&)> change;
-    HRESULT expected;
-  } cases[] = {
-      {"dwSize", [](DDSURFACEDESC& d) { d.dwSize--; }, DDERR_INVALIDPARAMS},
-      {"no caps", [](DDSURFACEDESC& d) { d.dwFlags = DDSD_WIDTH | DDSD_HEIGHT; }, DDERR_INVALIDPARAMS},
-      {"unknown flag", [](DDSURFACEDESC& d) { d.dwFlags |= 0x80000000; }, DDERR_INVALIDPARAMS},
-      {"own memory", [](DDSURFACEDESC& d) { d.dwFlags |= DDSD_LPSURFACE | DDSD_PITCH; }, DDERR_INVALIDPARAMS},
-      {"no height", [](DDSURFACEDESC& d) { d.dwFlags &= ~DWORD(DDSD_HEIGHT); }, DDERR_INVALIDPARAMS},
-      {"zero width", [](DDSURFACEDESC& d) { d.dwWidth = 0; }, DDERR_INVALIDPARAMS},
-      {"16385 high", [](DDSURFACEDESC& d) { d.dwHeight = 16385; }, DDERR_INVALIDPARAMS},
-      {"absurd", [](DDSURFACEDESC& d) { d.dwWidth = d.dwHeight = 0xFFFFFFFF; }, DDERR_INVALIDPARAMS},
-      {"flipping", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_FLIP | DDSCAPS_COMPLEX; }, DDERR_INVALIDCAPS},
-      {"both memories", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY; },
-       DDERR_INVALIDCAPS},
-      {"primary too", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps |= DDSCAPS_PRIMARYSURFACE; }, DDERR_INVALIDCAPS},
-      {"primary sized", [](DDSURFACEDESC& d) { d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE; }, DDERR_INVALIDPARAMS},
-      {"16-bit",
-       [&](DDSURFACEDESC& d) {
-         d.dwFlags |= DDSD_PIXELFORMAT;
-         d.ddpfPixelFormat = rgb565;
-       },
-       DDERR_INVALIDPIXELFORMAT},
+  // Surface descriptions are checked before anything is made.
+  const DWORD size = sizeof(DDSURFACEDESC), sized = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  const struct { DWORD size, flags, caps, width, height; HRESULT expected; } cases[] = {
+      {size - 1, sized, kPlain, 16, 16, DDERR_INVALIDPARAMS},
+      {size, DDSD_WIDTH | DDSD_HEIGHT, kPlain, 16, 16, DDERR_INVALIDPARAMS},  // no caps
+      {size, sized | 0x80000000, kPlain, 16, 16, DDERR_INVALIDPARAMS},       // unknown flag
+      {size, sized | DDSD_LPSURFACE | DDSD_PITCH, kPlain, 16, 16, DDERR_INVALIDPARAMS},  // own memory
+      {size, DDSD_CAPS | DDSD_WIDTH, kPlain, 16, 16, DDERR_INVALIDPARAMS},
+      {size, sized, kPlain, 0, 16, DDERR_INVALIDPARAMS},
+      {size, sized, kPlain, 16, 16385, DDERR_INVALIDPARAMS},
+      {size, sized, kPlain, 0xFFFFFFFF, 0xFFFFFFFF, DDERR_INVALIDPARAMS},
+      {size, sized, kPlain | DDSCAPS_FLIP | DDSCAPS_COMPLEX, 16, 16, DDERR_INVALIDCAPS},
+      {size, sized, kPlain | DDSCAPS_SYSTEMMEMORY | DDSCAPS_VIDEOMEMORY, 16, 16, DDERR_INVALIDCAPS},
+      {size, sized, kPlain | DDSCAPS_PRIMARYSURFACE, 16, 16, DDERR_INVALIDCAPS},
+      {size, sized, DDSCAPS_PRIMARYSURFACE, 16, 16, DDERR_INVALIDPARAMS},
+      {size, sized | DDSD_PIXELFORMAT, kPlain, 16, 16, DDERR_INVALIDPIXELFORMAT},  // 16-bit
   };
   for (const auto& c : cases) {
-    DDSURFACEDESC d = Desc(DDSCAPS_OFFSCREENPLAIN, 16, 16);
-    c.change(d);
+    DDSURFACEDESC d = SurfaceDesc(c.caps, c.width, c.height);
+    d.dwSize = c.size;
+    d.dwFlags = c.flags;
+    d.ddpfPixelFormat = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {16}, {0xF800}, {0x07E0}, {0x1F}, {0}};
     IDirectDrawSurface* s = reinterpret_cast<IDirectDrawSurface*>(1);
-    EXPECT_EQ(c.expected, dd->CreateSurface(&d, &s, nullptr)) << c.what;
-    EXPECT_EQ(nullptr, s) << c.what;
+    EXPECT_EQ(c.expected, dd->CreateSurface(&d, &s, nullptr)) << &c - cases;
+    EXPECT_EQ(nullptr, s) << &c - cases;
   }
-  DDSURFACEDESC d = Desc(DDSCAPS_OFFSCREENPLAIN, 1, 16384);
-  IDirectDrawSurface* s = nullptr;
+  d = SurfaceDesc(kPlain, 1, 16384);
   EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateSurface(nullptr, &s, nullptr));
   EXPECT_EQ(DDERR_INVALIDPARAMS, dd->CreateSurface(&d, nullptr, nullptr));
   EXPECT_EQ(CLASS_E_NOAGGREGATION, dd->CreateSurface(&d, &s, dd));
   EXPECT_EQ(1u, headless::LiveDirectDrawObjects());
-  d.dwFlags |= DDSD_PIXELFORMAT;
-  d.ddpfPixelFormat = xrgb;  // the screen's own format, spelt out
+  d.dwFlags |= DDSD_PIXELFORMAT;  // the screen's own format, spelt out
+  d.ddpfPixelFormat = DDPIXELFORMAT{sizeof(DDPIXELFORMAT), DDPF_RGB, 0, {32}, {0xFF0000}, {0xFF00}, {0xFF}, {0}};
   EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
 
   // One primary at a time, and it is the screen.
-  IDirectDrawSurface* primary = Create(dd, Desc(DDSCAPS_PRIMARYSURFACE));
-  d = Desc(DDSCAPS_PRIMARYSURFACE);
+  IDirectDrawSurface* primary = NewSurface(dd, DDSCAPS_PRIMARYSURFACE);
+  d = SurfaceDesc(DDSCAPS_PRIMARYSURFACE);
   EXPECT_EQ(DDERR_PRIMARYSURFACEALREADYEXISTS, dd->CreateSurface(&d, &s, nullptr));
   ASSERT_EQ(DD_OK, primary->GetSurfaceDesc(&d));
-  EXPECT_EQ(DWORD(headless::ScreenWidth()), d.dwWidth);
-  EXPECT_EQ(DWORD(headless::ScreenHeight()), d.dwHeight);
+  EXPECT_TRUE(d.dwWidth == DWORD(headless::ScreenWidth()) && d.dwHeight == DWORD(headless::ScreenHeight()));
   EXPECT_EQ(0u, primary->Release());
-  d = Desc(DDSCAPS_PRIMARYSURFACE);
+  d = SurfaceDesc(DDSCAPS_PRIMARYSURFACE);
   EXPECT_EQ(DD_OK, dd->CreateSurface(&d, &s, nullptr));
 }
 
@@ -181,19 +128,15 @@ TEST(DirectDrawLifetime, CountsFollowComAndSurfacesHoldTheirClippers) {
 }
 
 TEST(DirectDrawLifetime, ReleasingTheDirectDrawObjectDestroysOnlyItsChildren) {
-  IDirectDraw* dd = NewDirectDraw();
-  IDirectDraw* other = NewDirectDraw();
-  IDirectDrawSurface* primary = Create(dd, Desc(DDSCAPS_PRIMARYSURFACE));
-  IDirectDrawSurface* withDc = Plain(dd, 32, 32);
-  IDirectDrawSurface* locked = Plain(dd, 32, 32);
-  IDirectDrawClipper* clipper = NewClipper(dd);
-  IDirectDrawSurface* survivor = Plain(other, 8, 8);
-  IDirectDrawClipper* foreign = NewClipper(other);
+  IDirectDraw *dd = NewDirectDraw(), *other = NewDirectDraw();
+  IDirectDrawSurface *primary = NewSurface(dd, DDSCAPS_PRIMARYSURFACE), *withDc = Plain(dd, 32, 32);
+  IDirectDrawSurface *locked = Plain(dd, 32, 32), *survivor = Plain(other, 8, 8);
+  IDirectDrawClipper *clipper = NewClipper(dd), *foreign = NewClipper(other);
   ASSERT_EQ(DD_OK, primary->SetClipper(clipper));
   ASSERT_EQ(DD_OK, withDc->SetClipper(foreign));
   HDC dc = nullptr;
   ASSERT_EQ(DD_OK, withDc->GetDC(&dc));
-  DDSURFACEDESC d = Desc(0);
+  DDSURFACEDESC d = SurfaceDesc(0);
   ASSERT_EQ(DD_OK, locked->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
   primary->AddRef();
   const size_t dcs = headless::LiveDeviceContexts();
@@ -213,7 +156,7 @@ TEST(DirectDrawLifetime, ReleasingTheDirectDrawObjectDestroysOnlyItsChildren) {
   DDBLTFX fx{};
   fx.dwSize = sizeof(fx);
   EXPECT_EQ(DD_OK, survivor->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL, &fx));
-  Create(other, Desc(DDSCAPS_PRIMARYSURFACE));
+  NewSurface(other, DDSCAPS_PRIMARYSURFACE);
 
   EXPECT_EQ(1u, primary->Release());
   EXPECT_EQ(0u, primary->Release());
@@ -233,7 +176,7 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   RECT r{2, 3, 5, 6};
   FillRect(dc, &r, brush);
   DeleteObject(brush);
-  DDSURFACEDESC d = Desc(0);
+  DDSURFACEDESC d = SurfaceDesc(0);
   EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
   HDC screen = GetDC(nullptr);
   EXPECT_EQ(DDERR_INVALIDPARAMS, s->ReleaseDC(screen));
@@ -245,8 +188,7 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   EXPECT_EQ(0x00123456u, static_cast<uint32_t*>(d.lpSurface)[0] & 0xFFFFFF);
   EXPECT_EQ(0u, static_cast<uint32_t*>(d.lpSurface)[1] & 0xFFFFFF);  // FillRect leaves the right edge
   EXPECT_EQ(32u, d.ddpfPixelFormat.dwRGBBitCount);
-  EXPECT_EQ(0x00FF0000u, d.ddpfPixelFormat.dwRBitMask);
-  EXPECT_EQ(0x000000FFu, d.ddpfPixelFormat.dwBBitMask);
+  EXPECT_TRUE(d.ddpfPixelFormat.dwRBitMask == 0x00FF0000u && d.ddpfPixelFormat.dwBBitMask == 0x000000FFu);
   EXPECT_EQ(DDERR_SURFACEBUSY, s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr));
   EXPECT_EQ(DD_OK, s->GetDC(&dc));  // a lock does not keep GDI out
   EXPECT_EQ(DD_OK, s->ReleaseDC(dc));
@@ -256,43 +198,34 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(&outside, &d, DDLOCK_WAIT, nullptr));
 
   IDirectDrawClipper* c = NewClipper(dd);
-  HWND hwnd = NewWindow(), got = nullptr;
-  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(1, hwnd));
-  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(0, NewWindow(false)));
-  EXPECT_EQ(DD_OK, c->SetHWnd(0, hwnd));
+  TestWindow w(kStyle, 10, 10, 200, 150);
+  HWND got = nullptr;
+  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(1, w.hwnd()));
+  EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(0, DeadWindow()));
+  EXPECT_EQ(DD_OK, c->SetHWnd(0, w.hwnd()));
   EXPECT_EQ(DD_OK, c->GetHWnd(&got));
-  EXPECT_EQ(hwnd, got);
+  EXPECT_EQ(w.hwnd(), got);
 }
 
 TEST(DirectDrawFaults, EachCallCanBeMadeToFailOnce) {
-  HWND hwnd = NewWindow();
-  IDirectDraw* dd = NewDirectDraw();
-  IDirectDrawSurface* s = Plain(dd, 4, 4);
-  IDirectDrawClipper* c = NewClipper(dd);
-  IDirectDraw* made = nullptr;
-  IDirectDrawSurface* surface = nullptr;
-  IDirectDrawClipper* clipper = nullptr;
+  using C = headless::Call;
+  TestWindow w(kStyle, 10, 10, 200, 150);
+  IDirectDraw *dd = NewDirectDraw(), *made = nullptr;
+  IDirectDrawSurface *s = Plain(dd, 4, 4), *sf = nullptr;
+  IDirectDrawClipper *c = NewClipper(dd), *cl = nullptr;
   HDC dc = nullptr;
-  DDSURFACEDESC plain = Desc(DDSCAPS_OFFSCREENPLAIN, 4, 4);
-  const struct {
-    headless::Call call;
-    HRESULT expected;
-    std::function<HRESULT()> run;
-    std::function<void()> undo;  // what a success changed
-  } cases[] = {
-      {headless::Call::DirectDrawCreate, DDERR_GENERIC, [&] { return DirectDrawCreate(nullptr, &made, nullptr); },
-       [&] { made->Release(); }},
-      {headless::Call::SetCooperativeLevel, DDERR_GENERIC, [&] { return dd->SetCooperativeLevel(hwnd, DDSCL_NORMAL); },
-       [] {}},
-      {headless::Call::CreateSurface, DDERR_OUTOFMEMORY, [&] { return dd->CreateSurface(&plain, &surface, nullptr); },
-       [&] { surface->Release(); }},
-      {headless::Call::CreateClipper, DDERR_OUTOFMEMORY, [&] { return dd->CreateClipper(0, &clipper, nullptr); },
-       [&] { clipper->Release(); }},
-      {headless::Call::SetHWnd, DDERR_OUTOFMEMORY, [&] { return c->SetHWnd(0, hwnd); }, [] {}},
-      {headless::Call::SetClipper, DDERR_GENERIC, [&] { return s->SetClipper(c); }, [] {}},
-      {headless::Call::GetDC, DDERR_CANTCREATEDC, [&] { return s->GetDC(&dc); }, [&] { s->ReleaseDC(dc); }},
-      {headless::Call::Blt, DDERR_SURFACELOST, [&] { return s->Blt(nullptr, s, nullptr, DDBLT_WAIT, nullptr); },
-       [] {}},
+  DDSURFACEDESC plain = SurfaceDesc(kPlain, 4, 4);
+  auto none = [] {};
+  // The call, its injected failure, and how to undo a success.
+  const struct { C call; HRESULT expected; std::function<HRESULT()> run; std::function<void()> undo; } cases[] = {
+      {C::DirectDrawCreate, DDERR_GENERIC, [&] { return DirectDrawCreate(0, &made, 0); }, [&] { made->Release(); }},
+      {C::SetCooperativeLevel, DDERR_GENERIC, [&] { return dd->SetCooperativeLevel(w.hwnd(), DDSCL_NORMAL); }, none},
+      {C::CreateSurface, DDERR_OUTOFMEMORY, [&] { return dd->CreateSurface(&plain, &sf, 0); }, [&] { sf->Release(); }},
+      {C::CreateClipper, DDERR_OUTOFMEMORY, [&] { return dd->CreateClipper(0, &cl, 0); }, [&] { cl->Release(); }},
+      {C::SetHWnd, DDERR_OUTOFMEMORY, [&] { return c->SetHWnd(0, w.hwnd()); }, none},
+      {C::SetClipper, DDERR_GENERIC, [&] { return s->SetClipper(c); }, none},
+      {C::GetDC, DDERR_CANTCREATEDC, [&] { return s->GetDC(&dc); }, [&] { s->ReleaseDC(dc); }},
+      {C::Blt, DDERR_SURFACELOST, [&] { return s->Blt(nullptr, s, nullptr, DDBLT_WAIT, nullptr); }, none},
   };
   for (const auto& k : cases) {
     const size_t live = headless::LiveDirectDrawObjects();
