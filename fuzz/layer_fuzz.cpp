@@ -362,6 +362,8 @@ class Program {
   void SendOrPost();
   void Pump();
   void GetMessages();
+  // The window and message range a look at the queue asks for, from `b`.
+  void ReadFilter(uint8_t b, HWND* filter, UINT* lo, UINT* hi);
   void DispatchMade();
   void Timers();
   void UserAction();
@@ -992,14 +994,20 @@ void Program::SendOrPost() {
   }
 }
 
+void Program::ReadFilter(uint8_t b, HWND* filter, UINT* lo, UINT* hi) {
+  *filter = (b & 0x80) ? Window() : nullptr;
+  *lo = *hi = 0;
+  if (b & 0x40) {
+    *lo = MessageFrom(m_in);
+    *hi = (b & 0x20) ? *lo : MessageFrom(m_in);
+  }
+}
+
 void Program::Pump() {
   const uint8_t b = m_in.Byte();
-  HWND filter = (b & 0x80) ? Window() : nullptr;
-  UINT lo = 0, hi = 0;
-  if (b & 0x40) {
-    lo = MessageFrom(m_in);
-    hi = (b & 0x20) ? lo : MessageFrom(m_in);
-  }
+  HWND filter;
+  UINT lo, hi;
+  ReadFilter(b, &filter, &lo, &hi);
   const int n = b % kMaxPumped + 1;
   for (int i = 0; i < n; ++i) {
     MSG msg;
@@ -1012,12 +1020,9 @@ void Program::Pump() {
 
 void Program::GetMessages() {
   const uint8_t b = m_in.Byte();
-  HWND filter = (b & 0x80) ? Window() : nullptr;
-  UINT lo = 0, hi = 0;
-  if (b & 0x40) {
-    lo = MessageFrom(m_in);
-    hi = (b & 0x20) ? lo : MessageFrom(m_in);
-  }
+  HWND filter;
+  UINT lo, hi;
+  ReadFilter(b, &filter, &lo, &hi);
   const int n = b % kMaxPumped + 1;
   for (int i = 0; i < n; ++i) {
     MSG msg;
