@@ -29,6 +29,17 @@ LRESULT CALLBACK AppLikeProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
+// Creates the program's window with `call` failing after `skip` successes;
+// returns what Create answered and what the message box wrote to stderr.
+int CreateFailing(Probe& app, headless::Call call, int skip, std::string* err) {
+  g_probe = &app;
+  headless::FailNext(call, skip);
+  testing::internal::CaptureStderr();
+  int result = app.Create("tarvelmin demo", SW_SHOWDEFAULT, GetModuleHandleA(NULL), 640, 480);
+  *err = testing::internal::GetCapturedStderr();
+  return result;
+}
+
 struct Step {
   const char* name;
   headless::Call call;
@@ -41,11 +52,8 @@ class SetupFailure : public testing::TestWithParam<Step> {};
 TEST_P(SetupFailure, ShowsOneBoxReleasesAndDestroysTheWindow) {
   const Step& step = GetParam();
   Probe app(GetModuleHandleA(NULL), "tarvelmin", AppLikeProc);
-  g_probe = &app;
-  headless::FailNext(step.call, step.skip);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(0, app.Create("tarvelmin demo", SW_SHOWDEFAULT, GetModuleHandleA(NULL), 640, 480));
-  std::string err = testing::internal::GetCapturedStderr();
+  std::string err;
+  EXPECT_EQ(0, CreateFailing(app, step.call, step.skip, &err));
 
   std::vector<headless::MessageBoxShown> boxes = headless::MessageBoxes();
   ASSERT_EQ(1u, boxes.size());
@@ -83,11 +91,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SetupFailureAtTheClipper, LeavesBothSurfacesMadeAndReleasesOnlyPrimaryAndDirectDraw) {
   Probe app(GetModuleHandleA(NULL), "tarvelmin", AppLikeProc);
-  g_probe = &app;
-  headless::FailNext(headless::Call::CreateClipper);
-  testing::internal::CaptureStderr();
-  ASSERT_EQ(0, app.Create("tarvelmin demo", SW_SHOWDEFAULT, GetModuleHandleA(NULL), 640, 480));
-  testing::internal::GetCapturedStderr();
+  std::string err;
+  ASSERT_EQ(0, CreateFailing(app, headless::Call::CreateClipper, 0, &err));
   EXPECT_NE(nullptr, app.m_pBack);  // made, never released by the primer itself
   EXPECT_EQ(nullptr, app.m_pClipper);
   EXPECT_EQ(nullptr, app.m_pPrimary);
@@ -98,11 +103,8 @@ TEST(SetupFailureAtTheClipper, LeavesBothSurfacesMadeAndReleasesOnlyPrimaryAndDi
 
 TEST(SetupFailureOfTheWindow, SaysSoOnceAndSetsUpNothing) {
   Probe app(GetModuleHandleA(NULL), "tarvelmin", AppLikeProc);
-  g_probe = &app;
-  headless::FailNext(headless::Call::CreateWindowExA);
-  testing::internal::CaptureStderr();
-  EXPECT_EQ(0, app.Create("tarvelmin demo", SW_SHOWDEFAULT, GetModuleHandleA(NULL), 640, 480));
-  testing::internal::GetCapturedStderr();
+  std::string err;
+  EXPECT_EQ(0, CreateFailing(app, headless::Call::CreateWindowExA, 0, &err));
   std::vector<headless::MessageBoxShown> boxes = headless::MessageBoxes();
   ASSERT_EQ(1u, boxes.size());
   EXPECT_EQ("ERROR", boxes[0].caption);
