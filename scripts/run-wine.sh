@@ -1,48 +1,107 @@
 #!/usr/bin/env bash
 # Runs Windows executables under Wine on a private Xvfb display, with a Wine
-# prefix of our own under build/, inside a Wine virtual desktop (windows
-# behave as on a plain Windows desktop, with no X window manager in the way).
+# prefix of our own (build/wineprefix, or WINEPREFIX if set, so that runs side
+# by side can keep apart), inside a Wine virtual desktop (windows behave as on
+# a plain Windows desktop, with no X window manager in the way).
 # Usage: scripts/run-wine.sh program.exe [args...]; the exit code is the program's.
+# XVFB_WAIT bounds the wait for the X server (seconds, default 60), WINE_TIMEOUT
+# the program's run and each step of preparing the prefix (default 600).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="$root/build/wineprefix"
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko installer prompts
+limit=${WINE_TIMEOUT:-600}
 
-# A free display number: no lock file and no socket.
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || { echo "run-wine: no free X display" >&2; exit 1; }
+fail() {
+  echo "run-wine: $*" >&2
+  exit 1
+}
+# Xvfb's own words, for a failure that is its.
+xvfb_said() {
+  if [ -s "$work/xvfb.log" ]; then sed 's/^/  /' "$work/xvfb.log" >&2; else echo "  (nothing)" >&2; fi
+}
 
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
+work=$(mktemp -d)
+xvfb_pid=""
+wine_started=""
 cleanup() {
-  DISPLAY="$display" wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
-  wait "$xvfb_pid" 2>/dev/null || true
+  [ -z "$wine_started" ] || wineserver -k >/dev/null 2>&1 || true
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
 }
 trap cleanup EXIT
-for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X${display#:}" ] && break; sleep 0.1; done
+
+command -v xdpyinfo >/dev/null || fail "xdpyinfo (x11-utils) is missing; bash scripts/setup.sh installs it"
+
+# Xvfb picks a free display itself and writes its number once it listens.
+: >"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+
+# Listening is not yet serving: wait until a client is actually answered.
+# A busy machine can take its time, so the deadline is generous; a server
+# that dies or never answers stops the run here, not in Wine later.
+deadline=$((SECONDS + ${XVFB_WAIT:-60}))
+display=""
+while :; do
+  if [ -z "$display" ] && [ "$(wc -l <"$work/display")" -ge 1 ]; then
+    display=":$(head -n 1 "$work/display")"
+  fi
+  if [ -n "$display" ] && DISPLAY="$display" timeout 20 xdpyinfo >/dev/null 2>&1; then break; fi
+  if ! kill -0 "$xvfb_pid" 2>/dev/null; then
+    status=0
+    wait "$xvfb_pid" || status=$?
+    xvfb_pid=""
+    echo "run-wine: Xvfb exited (status $status) before its display answered; its output:" >&2
+    xvfb_said
+    exit 1
+  fi
+  if [ "$SECONDS" -gt "$deadline" ]; then
+    echo "run-wine: Xvfb${display:+ on $display} did not answer within ${XVFB_WAIT:-60} s; its output:" >&2
+    xvfb_said
+    exit 1
+  fi
+  sleep 0.2
+done
 export DISPLAY="$display"
+
+# One step of preparing the prefix; a failed step leaves the prefix unmarked,
+# so the next run prepares it again.
+prepare() {
+  local what=$1 status=0
+  shift
+  timeout --kill-after=10 "$limit" "$@" >>"$work/prefix.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    echo "run-wine: preparing the Wine prefix $WINEPREFIX failed at $what (status $status); its output:" >&2
+    tail -n 30 "$work/prefix.log" | sed 's/^/  /' >&2
+    exit 1
+  fi
+}
 
 if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
+  wine_started=1
+  prepare wineboot wineboot -i
   # Every program runs in one 1024 x 768 virtual desktop.
-  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f >/dev/null 2>&1
+  prepare "the desktop key" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+  prepare "the desktop size" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
   # A crash ends the program instead of waiting on a dialog nobody sees.
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f >/dev/null 2>&1
+  prepare "the crash dialog" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+  prepare "the debugger" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+    /v Debugger /d '' /f
   # DirectDraw through GDI: no OpenGL on a virtual X server.
-  wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f >/dev/null 2>&1
-  wineserver -w
+  prepare "the renderer" wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f
+  prepare "wineserver -w" wineserver -w
   touch "$WINEPREFIX/.tarvelmin-ready"
 fi
 
+wine_started=1
 status=0
-timeout --kill-after=10 "${WINE_TIMEOUT:-600}" wine "$@" || status=$?
+timeout --kill-after=10 "$limit" wine "$@" || status=$?
+[ "$status" -ne 124 ] || echo "run-wine: $1 ran past $limit s and was stopped" >&2
 exit $status
