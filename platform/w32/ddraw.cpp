@@ -401,6 +401,7 @@ HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceR
     }
   }
   pixman_region32_fini(&area);
+  if (IsPrimary() && !fill) CurrentHost().PrimaryBlitted();
   return DD_OK;
 }
 

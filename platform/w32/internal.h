@@ -125,6 +125,14 @@ class Host {
   virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
   // A part of the screen changed (screen coordinates).
   virtual void ScreenChanged(const RECT&) {}
+  // A Blt onto the primary surface succeeded: a frame was presented.
+  virtual void PrimaryBlitted() {}
+  // A window procedure is called, and returns; calls nest when a procedure
+  // sends messages of its own.
+  virtual void ProcEntered(HWND, UINT, WPARAM, LPARAM) {}
+  virtual void ProcReturned(LRESULT) {}
+  // The show command the start-up code hands to WinMain.
+  virtual int ShowCommand() { return SW_SHOWDEFAULT; }
 };
 
 Host& CurrentHost();

@@ -285,7 +285,11 @@ LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Find(hwnd);
   if (!w) return 0;
   WNDPROC proc = w->proc;  // the window may be gone when the call returns
-  return proc(hwnd, message, wParam, lParam);
+  Host& host = CurrentHost();
+  host.ProcEntered(hwnd, message, wParam, lParam);
+  LRESULT result = proc(hwnd, message, wParam, lParam);
+  host.ProcReturned(result);
+  return result;
 }
 
 void SendToAll(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -490,6 +494,14 @@ bool RangeHas(UINT message, UINT lo, UINT hi) {
 bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
   State& s = S();
   DWORD now = CurrentHost().Now();
+  // Due user actions happen whenever the program looks, first, so that what
+  // they post is seen in this look, and even while earlier input waits in
+  // the queue for a look with another filter.
+  MSG m{};
+  if (CurrentHost().PollInput(&m)) {
+    m.time = now;
+    s.input.push_back(m);
+  }
   for (auto it = s.posted.begin(); it != s.posted.end(); ++it) {
     if (Matches(*it, filter, lo, hi)) {
       *out = *it;
@@ -502,13 +514,6 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
     *out = MSG{nullptr, WM_QUIT, WPARAM(s.quitCode), 0, now, {0, 0}};
     if (remove) s.quitPosted = false;
     return true;
-  }
-  // Due user actions happen whenever the program looks, even while earlier
-  // input waits in the queue for a look with another filter.
-  MSG m{};
-  if (CurrentHost().PollInput(&m)) {
-    m.time = now;
-    s.input.push_back(m);
   }
   for (auto it = s.input.begin(); it != s.input.end(); ++it) {
     if (Matches(*it, filter, lo, hi)) {
@@ -933,6 +938,24 @@ HWND GetActiveWindow() {
 
 HWND GetForegroundWindow() {
   return S().active;
+}
+
+HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
+  // Top-level windows, topmost first; class names ignore case, as classes do.
+  const WindowClass* c = nullptr;
+  if (className) {
+    c = FindClass(className);
+    if (!c) return nullptr;
+  }
+  const auto& z = S().zOrder;
+  for (auto it = z.rbegin(); it != z.rend(); ++it) {
+    const Window* w = Find(*it);
+    if (!w || w->destroying) continue;
+    if (c && Lower(w->className.c_str()) != Lower(c->name.c_str())) continue;
+    if (windowName && Lower(w->title.c_str()) != Lower(windowName)) continue;
+    return *it;
+  }
+  return nullptr;
 }
 
 int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount) {

@@ -292,6 +292,9 @@ DWORD GetTickCount();
 void Sleep(DWORD milliseconds);
 int lstrlenA(LPCSTR text);
 
+// The program's entry point, which the program defines and the start-up code calls.
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
+
 // user32: window classes and windows
 ATOM RegisterClassA(const WNDCLASSA* wndClass);
 BOOL UnregisterClassA(LPCSTR className, HINSTANCE hInstance);
@@ -308,6 +311,7 @@ BOOL IsIconic(HWND hwnd);
 BOOL IsZoomed(HWND hwnd);
 HWND GetActiveWindow();
 HWND GetForegroundWindow();
+HWND FindWindowA(LPCSTR className, LPCSTR windowName);
 LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount);
 

@@ -1,6 +1,7 @@
 // The headless host: virtual clock, scripted user actions, in-memory screen.
 #include "headless.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <deque>
 #include <functional>
@@ -52,6 +53,24 @@ class HeadlessHost : public w32::Host {
     return IDOK;
   }
 
+  void PrimaryBlitted() override {
+    if (m_blitted) m_blitted();
+  }
+  void ProcEntered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (m_entered) m_entered(hwnd, message, wParam, lParam);
+  }
+  void ProcReturned(LRESULT result) override {
+    if (m_returned) m_returned(result);
+  }
+  int ShowCommand() override { return m_showCommand; }
+
+  void SetShowCommand(int showCommand) { m_showCommand = showCommand; }
+  void WatchBlts(std::function<void()> blitted) { m_blitted = std::move(blitted); }
+  void WatchProcs(std::function<void(HWND, UINT, WPARAM, LPARAM)> entered, std::function<void(LRESULT)> returned) {
+    m_entered = std::move(entered);
+    m_returned = std::move(returned);
+  }
+
   void Schedule(DWORD at, std::function<bool(MSG*)> run) {
     // Stable by time: actions at the same moment keep their scheduling order.
     auto it = m_actions.end();
@@ -64,6 +83,10 @@ class HeadlessHost : public w32::Host {
     m_actions.clear();
     m_stalled = false;
     m_nextCover = 1;
+    m_showCommand = SW_SHOWDEFAULT;
+    m_blitted = nullptr;
+    m_entered = nullptr;
+    m_returned = nullptr;
   }
 
   size_t Pending() const { return m_actions.size(); }
@@ -76,13 +99,17 @@ class HeadlessHost : public w32::Host {
   std::deque<Action> m_actions;
   bool m_stalled = false;
   int m_nextCover = 1;
+  int m_showCommand = SW_SHOWDEFAULT;
+  std::function<void()> m_blitted;
+  std::function<void(HWND, UINT, WPARAM, LPARAM)> m_entered;
+  std::function<void(LRESULT)> m_returned;
 };
 
 HeadlessHost g_headless;
 
 template <class F>
 void Do(DWORD at, F f) {
-  g_headless.Schedule(at, [f](MSG*) {
+  g_headless.Schedule(at, [f = std::move(f)](MSG*) {
     f();
     return false;
   });
@@ -148,6 +175,9 @@ int CoverAt(DWORD at, const RECT& rect) {
 void UncoverAt(DWORD at, int coverId) {
   Do(at, [coverId] { w32::wm::Uncover(coverId); });
 }
+void At(DWORD at, std::function<void()> step) {
+  Do(at, std::move(step));
+}
 size_t PendingActions() {
   return g_headless.Pending();
 }
@@ -171,6 +201,38 @@ std::vector<uint32_t> ScreenPixels() {
   for (int y = 0; y < ScreenHeight(); ++y)
     for (int x = 0; x < ScreenWidth(); ++x) out.push_back(ScreenPixel(x, y));
   return out;
+}
+
+std::vector<uint32_t> ScreenPixels(const RECT& area) {
+  std::vector<uint32_t> out;
+  int64_t w = std::max<int64_t>(0, int64_t(area.right) - area.left);
+  int64_t h = std::max<int64_t>(0, int64_t(area.bottom) - area.top);
+  if (w * h > int64_t(1) << 28) return out;  // larger than any screen we make
+  out.assign(size_t(w * h), 0);
+  pixman_image_t* s = w32::Screen();
+  const int64_t left = std::max<int64_t>(area.left, 0), right = std::min<int64_t>(area.right, ScreenWidth());
+  for (int64_t y = std::max<int64_t>(area.top, 0); y < std::min<int64_t>(area.bottom, ScreenHeight()); ++y) {
+    if (left >= right) break;
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(pixman_image_get_data(s)) +
+                                                            size_t(y) * pixman_image_get_stride(s));
+    std::copy(row + left, row + right, &out[size_t((y - area.top) * w + (left - area.left))]);
+  }
+  for (uint32_t& p : out) p &= 0x00FFFFFF;  // the X byte is padding
+  return out;
+}
+
+void SetShowCommand(int showCommand) {
+  g_headless.SetShowCommand(showCommand);
+}
+int ShowCommand() {
+  return g_headless.ShowCommand();
+}
+void WatchPrimaryBlts(std::function<void()> blitted) {
+  g_headless.WatchBlts(std::move(blitted));
+}
+void WatchWindowProcs(std::function<void(HWND, UINT, WPARAM, LPARAM)> entered,
+                      std::function<void(LRESULT)> returned) {
+  g_headless.WatchProcs(std::move(entered), std::move(returned));
 }
 
 int BeepCount() {

@@ -3,6 +3,7 @@
 // program waits (GetMessageA with nothing to deliver, Sleep).
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,7 +42,22 @@ void MaximizeAt(DWORD at, HWND hwnd);
 // Another application's window over ours; returns its id for UncoverAt.
 int CoverAt(DWORD at, const RECT& rect);
 void UncoverAt(DWORD at, int coverId);
+// Any step of a script, run at the same moments as the actions above: for
+// actions on a window that does not exist yet when the script is written.
+void At(DWORD at, std::function<void()> step);
 size_t PendingActions();
+
+// The show command the start-up code hands to WinMain (SW_SHOWDEFAULT
+// unless told otherwise here).
+void SetShowCommand(int showCommand);
+int ShowCommand();
+
+// Watchers, for recordings and tests; Reset removes them.
+// Called after every successful Blt onto the primary surface.
+void WatchPrimaryBlts(std::function<void()> blitted);
+// Called when a window procedure is entered and when it returns; calls nest.
+void WatchWindowProcs(std::function<void(HWND, UINT, WPARAM, LPARAM)> entered,
+                      std::function<void(LRESULT)> returned);
 
 // The screen, as XRGB pixels (0x00RRGGBB).
 int ScreenWidth();
@@ -49,6 +65,8 @@ int ScreenHeight();
 uint32_t ScreenPixel(int x, int y);  // 0 outside the screen
 // A copy of the whole screen, row by row.
 std::vector<uint32_t> ScreenPixels();
+// A copy of a rectangle of it, row by row; 0 where it leaves the screen.
+std::vector<uint32_t> ScreenPixels(const RECT& area);
 
 int BeepCount();
 std::vector<MessageBoxShown> MessageBoxes();
