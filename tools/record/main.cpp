@@ -1,0 +1,326 @@
+// tarvelmin-record: runs the program on the headless host, on its virtual
+// clock and as fast as the machine allows, and keeps a picture of the
+// client area after every presented frame: PNG files and a looping GIF.
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "headless.h"
+#include "options.h"
+#include "pictures.h"
+#include "w32/startup.h"
+#include "win32.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char kTool[] = "tarvelmin-record";
+const char kProgramClass[] = "tarvelmin";
+const int kTickCentiseconds = 10;  // the program's 100 ms timer
+
+const char* MessageName(UINT message) {
+  switch (message) {
+    case WM_NULL: return "WM_NULL";
+    case WM_CREATE: return "WM_CREATE";
+    case WM_DESTROY: return "WM_DESTROY";
+    case WM_MOVE: return "WM_MOVE";
+    case WM_SIZE: return "WM_SIZE";
+    case WM_ACTIVATE: return "WM_ACTIVATE";
+    case WM_SETFOCUS: return "WM_SETFOCUS";
+    case WM_KILLFOCUS: return "WM_KILLFOCUS";
+    case WM_PAINT: return "WM_PAINT";
+    case WM_CLOSE: return "WM_CLOSE";
+    case WM_QUIT: return "WM_QUIT";
+    case WM_ERASEBKGND: return "WM_ERASEBKGND";
+    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
+    case WM_ACTIVATEAPP: return "WM_ACTIVATEAPP";
+    case 0x0024: return "WM_GETMINMAXINFO";
+    case 0x0046: return "WM_WINDOWPOSCHANGING";
+    case 0x0047: return "WM_WINDOWPOSCHANGED";
+    case WM_NCCREATE: return "WM_NCCREATE";
+    case WM_NCDESTROY: return "WM_NCDESTROY";
+    case 0x0083: return "WM_NCCALCSIZE";
+    case 0x0085: return "WM_NCPAINT";
+    case 0x0086: return "WM_NCACTIVATE";
+    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
+    case WM_TIMER: return "WM_TIMER";
+    default: return nullptr;
+  }
+}
+
+// What lParam points to, for the messages whose lParam is a pointer: the
+// address itself would differ from run to run.
+const char* PointedTo(UINT message) {
+  switch (message) {
+    case WM_CREATE:
+    case WM_NCCREATE: return "&CREATESTRUCTA";
+    case 0x0024: return "&MINMAXINFO";
+    case 0x0046:
+    case 0x0047: return "&WINDOWPOS";
+    case 0x0083: return "&NCCALCSIZE_PARAMS";
+    default: return nullptr;
+  }
+}
+
+// One line per call of the window procedure, in the order the calls began,
+// indented by how deeply they nest; a line is complete once its call returns.
+class Trace {
+ public:
+  bool Open(const std::string& path, std::string* error) {
+    m_file = std::fopen(path.c_str(), "w");
+    if (!m_file) *error = "cannot write the trace " + path + ": " + std::strerror(errno);
+    return m_file != nullptr;
+  }
+  void Entered(UINT message, WPARAM wParam, LPARAM lParam) {
+    char name[16];
+    const char* known = MessageName(message);
+    if (!known) std::snprintf(name, sizeof name, "0x%04X", message);
+    char lp[32];
+    const char* pointed = PointedTo(message);
+    if (pointed)
+      std::snprintf(lp, sizeof lp, "%s", pointed);
+    else
+      std::snprintf(lp, sizeof lp, "0x%" PRIxPTR, uintptr_t(lParam));
+    char line[160];
+    std::snprintf(line, sizeof line, "%8lu  %*s%-22s wParam=0x%-8" PRIxPTR " lParam=%-18s", (unsigned long)headless::Now(),
+                  int(2 * m_open.size()), "", known ? known : name, uintptr_t(wParam), lp);
+    m_open.push_back(m_lines.size());
+    m_lines.push_back(line);
+    ++m_count;
+  }
+  void Returned(LRESULT result) {
+    if (m_open.empty()) return;
+    m_lines[m_open.back()] += " -> " + std::to_string(static_cast<long long>(result));
+    m_open.pop_back();
+    if (!m_open.empty()) return;
+    for (const std::string& l : m_lines) std::fprintf(m_file, "%s\n", l.c_str());
+    m_lines.clear();
+  }
+  // False when anything failed to reach the file.
+  bool Close() {
+    if (!m_file) return true;
+    for (const std::string& l : m_lines) std::fprintf(m_file, "%s\n", l.c_str());
+    bool ok = !std::ferror(m_file);
+    ok = std::fclose(m_file) == 0 && ok;
+    m_file = nullptr;
+    return ok;
+  }
+  size_t Count() const { return m_count; }
+
+ private:
+  std::FILE* m_file = nullptr;
+  std::vector<std::string> m_lines;  // lines of the outermost call still running
+  std::vector<size_t> m_open;        // lines whose call has not returned yet
+  size_t m_count = 0;
+};
+
+bool IsFrameFile(const fs::path& p) {
+  std::string name = p.filename().string();
+  if (name.size() < 14 || name.compare(0, 6, "frame-") != 0 || name.compare(name.size() - 4, 4, ".png") != 0)
+    return false;
+  return std::all_of(name.begin() + 6, name.end() - 4, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+class Recording {
+ public:
+  explicit Recording(const RecordOptions& o) : m_options(o), m_dir(o.out) {}
+
+  // Makes the folder and clears the last recording out of it.
+  bool Prepare(std::string* error) {
+    std::error_code ec;
+    fs::create_directories(m_dir, ec);
+    if (ec || !fs::is_directory(m_dir)) {
+      *error = "cannot make the folder " + m_dir.string() + ": " + (ec ? ec.message() : "a file is in the way");
+      return false;
+    }
+    fs::path probe = m_dir / ".tarvelmin-record-probe";
+    std::FILE* f = std::fopen(probe.c_str(), "w");
+    if (!f) {
+      *error = "cannot write in the folder " + m_dir.string() + ": " + std::strerror(errno);
+      return false;
+    }
+    std::fclose(f);
+    fs::remove(probe, ec);
+    for (const auto& entry : fs::directory_iterator(m_dir, ec))
+      if (IsFrameFile(entry.path())) fs::remove(entry.path(), ec);
+    fs::remove(m_dir / "orbit.gif", ec);
+    return true;
+  }
+
+  // Called right after each frame the program presents.
+  void OnPresent() {
+    ++m_presented;
+    HWND hwnd = FindWindowA(kProgramClass, NULL);
+    RECT client = {0, 0, 0, 0};
+    POINT origin = {0, 0};
+    GetClientRect(hwnd, &client);
+    ClientToScreen(hwnd, &origin);
+    if (m_error.empty() && client.right > 0 && client.bottom > 0) Keep(client, origin);
+    if ((m_presented == m_options.frames || !m_error.empty()) && !m_closing) Close(hwnd);
+  }
+
+  // The window's close box, as a user would click it.
+  void Close(HWND hwnd) {
+    m_closing = true;
+    if (hwnd) headless::CloseAt(headless::Now(), hwnd);
+  }
+  bool Closing() const { return m_closing; }
+
+  // Finishes the GIF; on any failure, removes everything this run wrote.
+  bool Finish(std::string* error) {
+    if (m_gifOpen) {
+      std::string gifError;
+      if (!m_gif.Close(&gifError)) GifTrouble(gifError);
+    }
+    if (m_gifOpen) {
+      std::error_code ec;
+      fs::rename(m_dir / ".orbit.gif.part", m_dir / "orbit.gif", ec);
+      if (ec) m_error = "cannot write " + (m_dir / "orbit.gif").string() + ": " + ec.message();
+    }
+    if (m_error.empty()) return true;
+    *error = m_error;
+    std::error_code ec;
+    for (const fs::path& p : m_written) fs::remove(p, ec);
+    fs::remove(m_dir / ".orbit.gif.part", ec);
+    fs::remove(m_dir / "orbit.gif", ec);
+    return false;
+  }
+
+  int PresentedCount() const { return m_presented; }
+  int Written() const { return int(m_written.size()); }
+  bool GifWritten() const { return m_gifOpen; }
+  const std::string& GifNote() const { return m_gifNote; }
+
+ private:
+  void Keep(const RECT& client, POINT origin) {
+    Picture p;
+    p.width = client.right;
+    p.height = client.bottom;
+    p.pixels = headless::ScreenPixels(RECT{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom});
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%04d.png", Written() + 1);
+    fs::path part = m_dir / (std::string(".") + name + ".part");
+    if (!WritePng(part.string(), p, &m_error)) {
+      std::error_code ec;
+      fs::remove(part, ec);
+      return;
+    }
+    std::error_code ec;
+    fs::rename(part, m_dir / name, ec);
+    if (ec) {
+      m_error = "cannot write " + (m_dir / name).string() + ": " + ec.message();
+      fs::remove(part, ec);
+      return;
+    }
+    m_written.push_back(m_dir / name);
+    AddToGif(p);
+  }
+
+  void AddToGif(const Picture& p) {
+    if (!m_gifNote.empty()) return;  // given up on already
+    std::string error;
+    if (!m_gifOpen) {
+      m_gifOpen = true;
+      if (!m_gif.Open((m_dir / ".orbit.gif.part").string(), p.width, p.height, kTickCentiseconds, &error))
+        return GifTrouble(error);
+    }
+    if (!m_gif.Add(p, &error)) GifTrouble(error);
+  }
+
+  // The frames stand on their own; a GIF that cannot be made is left out.
+  void GifTrouble(const std::string& why) {
+    m_gifNote = why;
+    m_gifOpen = false;
+    std::error_code ec;
+    fs::remove(m_dir / ".orbit.gif.part", ec);
+  }
+
+  RecordOptions m_options;
+  fs::path m_dir;
+  int m_presented = 0;
+  bool m_closing = false;
+  std::vector<fs::path> m_written;
+  GifWriter m_gif;
+  bool m_gifOpen = false;
+  std::string m_gifNote;
+  std::string m_error;  // a frame that could not be written ends the run
+};
+
+int Refuse(const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n", kTool, why.c_str());
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RecordOptions options;
+  std::string error;
+  if (!ParseRecordOptions(argc - 1, argv + 1, &options, &error)) return Refuse(error);
+  if (options.help) {
+    std::fputs(kRecordUsage, stdout);
+    return 0;
+  }
+
+  // A screen large enough for the whole window.
+  const int frameX = GetSystemMetrics(SM_CXFRAME), frameY = GetSystemMetrics(SM_CYFRAME);
+  const int caption = GetSystemMetrics(SM_CYCAPTION);
+  const int clientW = options.clientWidth ? options.clientWidth : 640;
+  const int clientH = options.clientHeight ? options.clientHeight : 480;
+  if (!headless::Reset(std::max(1024, clientW + 2 * frameX), std::max(768, clientH + 2 * frameY + caption)))
+    return Refuse("cannot make a screen for a client area of " + std::to_string(clientW) + "x" +
+                  std::to_string(clientH));
+
+  Recording recording(options);
+  if (!recording.Prepare(&error)) return Refuse(error);
+  Trace trace;
+  if (!options.trace.empty()) {
+    if (!trace.Open(options.trace, &error)) return Refuse(error);
+    headless::WatchWindowProcs([&](HWND, UINT m, WPARAM wp, LPARAM lp) { trace.Entered(m, wp, lp); },
+                               [&](LRESULT r) { trace.Returned(r); });
+  }
+  if (options.showCommand >= 0) headless::SetShowCommand(options.showCommand);
+  if (options.clientWidth) {
+    // The user drags the frame before the first tick.
+    headless::At(0, [&] {
+      if (HWND hwnd = FindWindowA(kProgramClass, NULL))
+        headless::ResizeClientAt(headless::Now(), hwnd, options.clientWidth, options.clientHeight);
+    });
+  }
+  headless::WatchPrimaryBlts([&] { recording.OnPresent(); });
+  // A program that never presents (never active) is closed after a while.
+  const DWORD giveUp = DWORD(std::min<int64_t>(int64_t(options.frames) * 1000 + 10000, INT32_MAX));
+  headless::At(giveUp, [&] {
+    if (!recording.Closing()) recording.Close(FindWindowA(kProgramClass, NULL));
+  });
+
+  const int exitCode = w32::StartWinMain(0, nullptr);
+  const double seconds = headless::Now() / 1000.0;
+  headless::Reset();  // no watcher outlives what it refers to
+
+  bool traced = trace.Close();
+  if (!recording.Finish(&error)) return Refuse(error);
+  if (!traced) return Refuse("cannot write the trace " + options.trace);
+
+  const std::string dir = fs::path(options.out).string();
+  if (recording.Written() > 0)
+    std::printf("%s: %d frame%s written to %s/ (frame-0001.png to frame-%04d.png%s), %.1f virtual seconds\n", kTool,
+                recording.Written(), recording.Written() == 1 ? "" : "s", dir.c_str(), recording.Written(),
+                recording.GifWritten() ? ", orbit.gif" : "", seconds);
+  else
+    std::printf("%s: no frame written (the client area was never visible), %.1f virtual seconds\n", kTool, seconds);
+  if (recording.PresentedCount() < options.frames)
+    std::printf("%s: the program presented %d of %d frames before it was closed (it was not the active "
+                "application)\n",
+                kTool, recording.PresentedCount(), options.frames);
+  if (!recording.GifNote().empty()) std::printf("%s: orbit.gif left out: %s\n", kTool, recording.GifNote().c_str());
+  if (!options.trace.empty())
+    std::printf("%s: %zu window procedure calls traced in %s\n", kTool, trace.Count(), options.trace.c_str());
+  return exitCode;
+}

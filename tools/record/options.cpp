@@ -1,0 +1,124 @@
+#include "options.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
+
+namespace {
+
+const int kMaxFrames = 100000;
+const int kMaxSide = 8192;  // the whole window must fit the largest screen we make
+
+struct ShowName {
+  const char* name;
+  int command;
+};
+// The friendly names first, then the SW_ names without their prefix.
+const ShowName kShowNames[] = {
+    {"hide", 0},        {"normal", 1},     {"minimized", 2},  {"maximized", 3},     {"noactivate", 4},
+    {"show", 5},        {"minimize", 6},   {"minnoactive", 7}, {"na", 8},           {"restore", 9},
+    {"default", 10},    {"forceminimize", 11}, {"shownormal", 1}, {"showminimized", 2}, {"showmaximized", 3},
+    {"maximize", 3},    {"shownoactivate", 4}, {"showminnoactive", 7}, {"showna", 8}, {"showdefault", 10},
+};
+
+std::string Lower(std::string s) {
+  for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// A whole decimal number in [lo, hi], nothing before or after it.
+bool WholeNumber(const std::string& text, int lo, int hi, int* value) {
+  if (text.empty() || !std::isdigit(static_cast<unsigned char>(text[0]))) return false;
+  errno = 0;
+  char* end = nullptr;
+  long v = std::strtol(text.c_str(), &end, 10);
+  if (errno != 0 || *end != '\0' || v < lo || v > hi) return false;
+  *value = int(v);
+  return true;
+}
+
+}  // namespace
+
+const char kRecordUsage[] =
+    "usage: tarvelmin-record [--frames N] [--out DIR] [--client WxH] [--show NAME] [--trace FILE]\n"
+    "Runs tarvelmin on a virtual clock and writes DIR/frame-0001.png ... and DIR/orbit.gif.\n"
+    "  --frames N     close the window after the N-th presented frame (default 181, one lap)\n"
+    "  --out DIR      where the pictures go (default out; made if missing)\n"
+    "  --client WxH   resize the client area to W x H before the first tick\n"
+    "  --show NAME    show command for WinMain: normal, minimized, maximized, noactivate, show,\n"
+    "                 minimize, minnoactive, na, restore, default, hide, or 0..11\n"
+    "  --trace FILE   write every message the window procedure receives to FILE\n";
+
+int ShowCommandNamed(const std::string& name) {
+  std::string n = Lower(name);
+  if (n.compare(0, 3, "sw_") == 0) n = n.substr(3);
+  for (const ShowName& s : kShowNames)
+    if (n == s.name) return s.command;
+  int number;
+  if (WholeNumber(n, 0, 11, &number)) return number;
+  return -1;
+}
+
+bool ParseRecordOptions(int count, const char* const* args, RecordOptions* options, std::string* error) {
+  RecordOptions o;
+  for (int i = 0; i < count; ++i) {
+    std::string arg = args[i];
+    std::string value;
+    bool hasValue = false;
+    // --name=value and --name value both work.
+    size_t eq = arg.find('=');
+    if (arg.compare(0, 2, "--") == 0 && eq != std::string::npos) {
+      value = arg.substr(eq + 1);
+      arg = arg.substr(0, eq);
+      hasValue = true;
+    }
+    if (arg == "--help" || arg == "-h") {
+      o.help = true;
+      continue;
+    }
+    if (arg != "--frames" && arg != "--out" && arg != "--client" && arg != "--show" && arg != "--trace") {
+      *error = "unknown option '" + arg + "' (see --help)";
+      return false;
+    }
+    if (!hasValue) {
+      if (i + 1 >= count) {
+        *error = arg + " needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (arg == "--frames") {
+      if (!WholeNumber(value, 1, kMaxFrames, &o.frames)) {
+        *error = "--frames takes a whole number from 1 to " + std::to_string(kMaxFrames) + ", not '" + value + "'";
+        return false;
+      }
+    } else if (arg == "--out") {
+      if (value.empty()) {
+        *error = "--out needs a folder name";
+        return false;
+      }
+      o.out = value;
+    } else if (arg == "--client") {
+      size_t x = Lower(value).find('x');
+      if (x == std::string::npos || !WholeNumber(value.substr(0, x), 1, kMaxSide, &o.clientWidth) ||
+          !WholeNumber(value.substr(x + 1), 1, kMaxSide, &o.clientHeight)) {
+        *error = "--client takes WIDTHxHEIGHT, each from 1 to " + std::to_string(kMaxSide) + ", not '" + value + "'";
+        return false;
+      }
+    } else if (arg == "--show") {
+      o.showCommand = ShowCommandNamed(value);
+      if (o.showCommand < 0) {
+        *error = "--show does not know '" + value + "' (see --help)";
+        return false;
+      }
+    } else {
+      if (value.empty()) {
+        *error = "--trace needs a file name";
+        return false;
+      }
+      o.trace = value;
+    }
+  }
+  *options = o;
+  return true;
+}

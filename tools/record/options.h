@@ -1,0 +1,24 @@
+// tarvelmin-record's command line.
+#pragma once
+
+#include <string>
+
+struct RecordOptions {
+  int frames = 181;         // one lap
+  std::string out = "out";  // folder for the frames and the GIF
+  int clientWidth = 0;      // 0: the client area is left as the program makes it
+  int clientHeight = 0;
+  int showCommand = -1;  // -1: the platform's default
+  std::string trace;     // file for the message trace; empty: none
+  bool help = false;
+};
+
+// Fills `options` from the arguments after the program name. On a bad
+// option, returns false with a one-line reason in `error`.
+bool ParseRecordOptions(int count, const char* const* args, RecordOptions* options, std::string* error);
+
+// The show command a name stands for ("normal", "minimized", "SW_HIDE", "3"
+// ...); -1 when it names none.
+int ShowCommandNamed(const std::string& name);
+
+extern const char kRecordUsage[];
