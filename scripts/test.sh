@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# native, AddressSanitizer/UBSan, the 32-bit Windows build under Wine, and a
-# bounded fuzzing run. Ends with one line "tests: N passed, N failed".
+# native, AddressSanitizer/UBSan, the 32-bit Windows build under Wine (the
+# Win32-behaviour tests and tarvelmin.exe itself), and a bounded fuzzing run. Ends with one line "tests: N passed, N failed".
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,6 +50,10 @@ step win32-build bash -c 'cmake --preset win32 && cmake --build --preset win32'
 if [ -f build/win32/tests/win32_tests.exe ]; then
   step wine scripts/run-wine.sh build/win32/tests/win32_tests.exe
   count "$logs/wine.log"
+fi
+if [ -f build/win32/tests/tarvelmin_exe_tests.exe ]; then
+  step wine-program scripts/run-wine.sh build/win32/tests/tarvelmin_exe_tests.exe
+  count "$logs/wine-program.log"
 fi
 if [ -x scripts/fuzz.sh ]; then
   step fuzz scripts/fuzz.sh
