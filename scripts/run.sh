@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds every configuration, and runs the program.
+# Installs what is missing, builds everything (Linux and the 32-bit Windows
+# tarvelmin.exe), and shows the program: with no display to open a window on,
+# it records one lap on the headless host and says where the pictures are.
+# Arguments go to tarvelmin-record (see --help), e.g. --client 320x240.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -8,9 +11,8 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
-if [ -x build/linux/tarvelmin ]; then
-  exec build/linux/tarvelmin "$@"
-fi
-echo "Built the framework, our Win32 layer and the tests (build/linux, build/win32)."
-echo "The program itself comes with the application module; until then, see the tests:"
-echo "  bash scripts/test.sh"
+
+out="$root/build/lap"
+build/linux/tools/tarvelmin-record --out "$out" "$@"
+echo "One lap of tarvelmin: $out/frame-*.png, and $out/orbit.gif (loops at 10 frames a second)."
+echo "The Windows program is build/win32/tarvelmin.exe: it runs on its own on Windows, and under wine."
