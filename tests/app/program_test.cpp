@@ -212,4 +212,70 @@ TEST(Program, ATimerWithAnotherIdentifierDrawsAFrameToo) {
   EXPECT_EQ((std::vector<int>{52, 54, 56}), Angles(run));
 }
 
+// Every failure the headless host can inject into the program, and what
+// the user gets: one message box when set-up fails (two beeps, the window
+// gone, the message loop never entered), a frame that does not show when a
+// tick fails; exit code 0 and nothing left behind in every case.
+struct Fault {
+  const char* name;
+  headless::Call call;
+  int skip;
+  const char* box;  // null: no box
+  int beeps;
+  size_t shots;  // frames presented before the close at 250 ms
+};
+
+class Faults : public testing::TestWithParam<Fault> {};
+
+TEST_P(Faults, TheUserSeesOneBoxOrAMissingFrameAndNothingLeaks) {
+  const Fault& f = GetParam();
+  headless::FailNext(f.call, f.skip);
+  testing::internal::CaptureStderr();  // where the headless host shows boxes
+  Outcome run = RunProgram(250);
+  std::string shown = testing::internal::GetCapturedStderr();
+
+  EXPECT_EQ(0, run.exitCode);
+  std::vector<headless::MessageBoxShown> boxes = headless::MessageBoxes();
+  if (f.box) {
+    ASSERT_EQ(1u, boxes.size());
+    EXPECT_EQ("ERROR", boxes[0].caption);
+    EXPECT_EQ(f.box, boxes[0].text);
+    EXPECT_EQ(std::string("ERROR: ") + f.box, shown);
+    // Create gave up before the loop: the quit message is still queued.
+    MSG msg;
+    EXPECT_EQ(f.beeps == 2, PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE) != 0);
+  } else {
+    EXPECT_TRUE(boxes.empty());
+  }
+  EXPECT_EQ(f.beeps, headless::BeepCount());
+  EXPECT_EQ(f.shots, run.shots.size());
+  if (!f.box && f.call == headless::Call::Blt) {
+    // The first frame never reached the screen; the second shows angle 52.
+    ASSERT_EQ(1u, run.shots.size());
+    EXPECT_EQ(DiscAround(369, 303), run.shots[0].box);
+  }
+  EXPECT_EQ(0u, headless::LiveWindows());
+  EXPECT_EQ(0u, headless::LiveTimers());
+  EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
+  EXPECT_EQ(0u, headless::LiveGdiObjects());
+  EXPECT_EQ(0u, headless::LiveDeviceContexts());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryInjectableFailure, Faults,
+    testing::Values(
+        Fault{"CreateWindow", headless::Call::CreateWindowExA, 0, "Window Creation Failed (00000008)\n", 0, 0},
+        Fault{"DirectDrawCreate", headless::Call::DirectDrawCreate, 0, "Direct Draw Init Failed (80004005)\n", 2, 0},
+        Fault{"CooperativeLevel", headless::Call::SetCooperativeLevel, 0, "Direct Draw Init Failed (80004005)\n", 2,
+              0},
+        Fault{"PrimarySurface", headless::Call::CreateSurface, 0, "Direct Draw Init Failed (8007000e)\n", 2, 0},
+        Fault{"BackSurface", headless::Call::CreateSurface, 1, "Direct Draw Init Failed (8007000e)\n", 2, 0},
+        Fault{"CreateClipper", headless::Call::CreateClipper, 0, "Direct Draw Init Failed (8007000e)\n", 2, 0},
+        Fault{"SetHWnd", headless::Call::SetHWnd, 0, "Direct Draw Init Failed (8007000e)\n", 2, 0},
+        Fault{"SetClipper", headless::Call::SetClipper, 0, "Direct Draw Init Failed (80004005)\n", 2, 0},
+        Fault{"SetTimer", headless::Call::SetTimer, 0, "Direct Draw Init Failed (000005aa)\n", 2, 0},
+        Fault{"GetDCOnATick", headless::Call::GetDC, 0, nullptr, 1, 2},
+        Fault{"BltOnATick", headless::Call::Blt, 0, nullptr, 1, 1}),
+    [](const testing::TestParamInfo<Fault>& info) { return std::string(info.param.name); });
+
 }  // namespace
