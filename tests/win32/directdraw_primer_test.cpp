@@ -3,6 +3,10 @@
 // the pixels read back through Lock.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "directdraw_primer.h"
 #include "support/recorder.h"
 #include "support/surface.h"
@@ -21,16 +25,6 @@ class Probe : public DirectDrawPrimer {
   using DirectDrawPrimer::m_pDD;
   using DirectDrawPrimer::m_pPrimary;
 };
-
-// Serves pending messages for a moment: repaints after a resize happen
-// here, and some platforms show a presented frame only a moment later.
-void Settle() {
-  for (int i = 0; i < 5; ++i) {
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    Sleep(20);
-  }
-}
 
 std::string ClassName() {
   static int serial = 0;
@@ -61,7 +55,7 @@ class DirectDrawPrimerTest : public testing::Test {
     GetClientRect(m_app->GetHWnd(), &client);
     MoveWindow(m_app->GetHWnd(), outer.left, outer.top, width + (outer.right - outer.left) - client.right,
                height + (outer.bottom - outer.top) - client.bottom, TRUE);
-    Settle();  // the repaint of the resized window comes before the next frame
+    UpdateWindow(m_app->GetHWnd());  // the repaint comes now, not over the next frame
   }
   POINT ClientOrigin() {
     POINT p = {0, 0};
@@ -193,6 +187,39 @@ uint32_t ScreenAt(int x, int y) {
   return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF);
 }
 
+struct Expected {
+  int x, y;  // on the screen
+  uint32_t colour;
+};
+
+// The first point where the screen shows something else, or "" if none.
+std::string ScreenMismatch(const std::vector<Expected>& points) {
+  for (const Expected& e : points) {
+    uint32_t seen = ScreenAt(e.x, e.y);
+    if (seen != e.colour) {
+      char text[80];
+      snprintf(text, sizeof text, "(%d, %d) shows %06x, not %06x", e.x, e.y, unsigned(seen), unsigned(e.colour));
+      return text;
+    }
+  }
+  return "";
+}
+
+// Serves messages until the screen shows the points, for ten seconds at
+// most: some platforms put a frame on the screen only a moment after it is
+// drawn, and a busy machine makes that moment long. Answers what still
+// differs, "" if nothing.
+std::string AwaitScreen(const std::vector<Expected>& points) {
+  const DWORD start = GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    std::string mismatch = ScreenMismatch(points);
+    if (mismatch.empty() || GetTickCount() - start > 10000) return mismatch;
+    Sleep(10);
+  }
+}
+
 // A recognisable back surface: every pixel (below 256 x 256) its own colour.
 uint32_t Mark(int x, int y) {
   return uint32_t((x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x * 3 + y * 5) & 0xFF));
@@ -216,21 +243,21 @@ TEST_F(DirectDrawPrimerTest, PresentCopiesOneToOne) {
   Probe& app = Open(160, 120);
   Pattern(app.m_pBack, 160, 120);
   ASSERT_EQ(DD_OK, app.Present());
-  Settle();
   POINT o = ClientOrigin();
+  std::vector<Expected> copy;
   for (int y = 0; y < 120; y += 7)
-    for (int x = 0; x < 160; x += 3) ASSERT_EQ(PatternAt(x, y), ScreenAt(o.x + x, o.y + y)) << x << "," << y;
+    for (int x = 0; x < 160; x += 3) copy.push_back({o.x + x, o.y + y, PatternAt(x, y)});
+  EXPECT_EQ("", AwaitScreen(copy));
 }
 
 // Whatever the sampling rule at cell edges, the centre of each stretched
 // cell shows its source pixel.
-void ExpectCellCentres(POINT o, int sw, int sh, int dw, int dh) {
+std::vector<Expected> CellCentres(POINT o, int sw, int sh, int dw, int dh) {
+  std::vector<Expected> centres;
   for (int sy = 0; sy < sh; sy += 3)
-    for (int sx = 0; sx < sw; sx += 2) {
-      int x = o.x + (2 * sx + 1) * dw / (2 * sw);
-      int y = o.y + (2 * sy + 1) * dh / (2 * sh);
-      ASSERT_EQ(PatternAt(sx, sy), ScreenAt(x, y)) << "cell " << sx << "," << sy;
-    }
+    for (int sx = 0; sx < sw; sx += 2)
+      centres.push_back({o.x + (2 * sx + 1) * dw / (2 * sw), o.y + (2 * sy + 1) * dh / (2 * sh), PatternAt(sx, sy)});
+  return centres;
 }
 
 TEST_F(DirectDrawPrimerTest, PresentStretchesToTheClientArea) {
@@ -238,12 +265,10 @@ TEST_F(DirectDrawPrimerTest, PresentStretchesToTheClientArea) {
   Pattern(app.m_pBack, 160, 120);
   SetClientSize(320, 240);
   ASSERT_EQ(DD_OK, app.Present());
-  Settle();
-  ExpectCellCentres(ClientOrigin(), 160, 120, 320, 240);
+  EXPECT_EQ("", AwaitScreen(CellCentres(ClientOrigin(), 160, 120, 320, 240)));
   SetClientSize(503, 377);  // an odd size
   ASSERT_EQ(DD_OK, app.Present());
-  Settle();
-  ExpectCellCentres(ClientOrigin(), 160, 120, 503, 377);
+  EXPECT_EQ("", AwaitScreen(CellCentres(ClientOrigin(), 160, 120, 503, 377)));
 }
 
 TEST_F(DirectDrawPrimerTest, PresentStaysInsideTheVisiblePart) {
@@ -252,44 +277,53 @@ TEST_F(DirectDrawPrimerTest, PresentStaysInsideTheVisiblePart) {
   // Another window of ours over the top-left corner of the client area.
   TestWindow over(WS_VISIBLE | WS_POPUP, o.x, o.y, 20, 20);
   ASSERT_TRUE(over.hwnd());
-  Settle();
+  // Repaints come now, not over the white or the frame.
+  UpdateWindow(over.hwnd());
+  UpdateWindow(app.GetHWnd());
   HDC dc = GetDC(over.hwnd());
   RECT all = {0, 0, 20, 20};
   FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
   ReleaseDC(over.hwnd(), dc);
   Pattern(app.m_pBack, 160, 120);
   app.Present();
-  Settle();
-  EXPECT_EQ(kWhite, ScreenAt(o.x + 5, o.y + 5));
-  EXPECT_EQ(PatternAt(30, 30), ScreenAt(o.x + 30, o.y + 30));
-  EXPECT_EQ(PatternAt(30, 5), ScreenAt(o.x + 30, o.y + 5));
+  EXPECT_EQ("", AwaitScreen({{o.x + 5, o.y + 5, kWhite},
+                             {o.x + 30, o.y + 30, PatternAt(30, 30)},
+                             {o.x + 30, o.y + 5, PatternAt(30, 5)}}));
 
   // Partly off the left of the screen: the visible part is right.
   RECT outer;
   GetWindowRect(app.GetHWnd(), &outer);
   MoveWindow(app.GetHWnd(), -40, 100, outer.right - outer.left, outer.bottom - outer.top, TRUE);
-  Settle();
+  UpdateWindow(app.GetHWnd());
   o = ClientOrigin();
   ASSERT_LT(o.x, 0);
   app.Present();
-  Settle();
-  EXPECT_EQ(PatternAt(-o.x, 10), ScreenAt(0, o.y + 10));
-  EXPECT_EQ(PatternAt(150, 10), ScreenAt(o.x + 150, o.y + 10));
+  EXPECT_EQ("", AwaitScreen({{0, o.y + 10, PatternAt(-o.x, 10)}, {o.x + 150, o.y + 10, PatternAt(150, 10)}}));
 }
 
 TEST_F(DirectDrawPrimerTest, PresentWhileMinimisedTouchesNothing) {
+  // A black window of ours under the primer's place, so that what shows
+  // there once the primer is minimised is known.
+  TestWindow under(WS_VISIBLE | WS_POPUP, 0, 0, 200, 120);
+  ASSERT_TRUE(under.hwnd());
+  UpdateWindow(under.hwnd());
   Probe& app = Open(64, 48);
   ShowWindow(app.GetHWnd(), SW_MINIMIZE);
-  Settle();
-  std::vector<uint32_t> before, after;
+  std::vector<Expected> place;
   for (int y = 0; y < 80; y += 3)
-    for (int x = 0; x < 100; x += 3) before.push_back(ScreenAt(x, y));
+    for (int x = 0; x < 100; x += 3) place.push_back({x, y, kBlack});
+  ASSERT_EQ("", AwaitScreen(place)) << "the minimised window is still on the screen";
   Pattern(app.m_pBack, 64, 48);
   app.Present();
-  Settle();
-  for (int y = 0; y < 80; y += 3)
-    for (int x = 0; x < 100; x += 3) after.push_back(ScreenAt(x, y));
-  EXPECT_EQ(before, after);
+  // A frame presented by mistake would reach the screen no later than a
+  // mark drawn after it.
+  UpdateWindow(under.hwnd());
+  HDC dc = GetDC(under.hwnd());
+  RECT mark = {150, 90, 160, 100};
+  FillRect(dc, &mark, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+  ReleaseDC(under.hwnd(), dc);
+  ASSERT_EQ("", AwaitScreen({{155, 95, kWhite}}));
+  EXPECT_EQ("", ScreenMismatch(place));
 }
 
 }  // namespace
