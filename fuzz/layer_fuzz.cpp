@@ -147,51 +147,6 @@ struct Reaction {
   uint8_t arg = 0;
 };
 
-// In the order Program::Step numbers them.
-const char* const kOperations[] = {"RegisterClassA",
-                                   "UnregisterClassA",
-                                   "CreateWindowExA",
-                                   "ShowWindow",
-                                   "MoveWindow",
-                                   "DestroyWindow",
-                                   "painting",
-                                   "window queries",
-                                   "GetDC",
-                                   "ReleaseDC",
-                                   "BeginPaint",
-                                   "FillRect",
-                                   "GDI objects",
-                                   "SelectObject",
-                                   "DeleteObject",
-                                   "lines",
-                                   "colours",
-                                   "TextOutA",
-                                   "wsprintfA",
-                                   "rectangles",
-                                   "send or post",
-                                   "PeekMessageA",
-                                   "GetMessageA",
-                                   "DispatchMessageA",
-                                   "timers",
-                                   "clock",
-                                   "user action",
-                                   "FailNext",
-                                   "reaction",
-                                   "DirectDrawCreate",
-                                   "SetCooperativeLevel",
-                                   "CreateSurface",
-                                   "clippers",
-                                   "surface clipper",
-                                   "surface DC",
-                                   "Blt",
-                                   "Lock",
-                                   "COM",
-                                   "cursor and module",
-                                   "program set-up",
-                                   "misc",
-                                   "misc"};  // kernel bits, system metrics, MessageBoxA
-constexpr int kOperationCount = sizeof(kOperations) / sizeof(kOperations[0]);
-
 class Program;
 Program* g_program = nullptr;
 
@@ -202,6 +157,14 @@ const char* const kClassNames[] = {"fuzz0", "fuzz1", "FUZZ0", "fuzz2"};
 
 class Program {
  public:
+  // What an input's operation byte chooses, modulo the number of entries.
+  struct Operation {
+    const char* name;
+    void (Program::*run)();
+  };
+  static const Operation kOperations[];
+  static const Operation& OperationFor(uint8_t op);
+
   explicit Program(Input& in) : m_in(in) {}
 
   void Run() {
@@ -209,10 +172,9 @@ class Program {
     static const bool trace = std::getenv("LAYER_FUZZ_TRACE") != nullptr;
     for (int i = 0; i < kMaxOperations && !m_in.Empty(); ++i) {
       const uint8_t op = m_in.Byte();
-      if (trace)
-        std::fprintf(stderr, "layer_fuzz: %d: %s (%zu bytes left)\n", i, kOperations[op % kOperationCount],
-                     m_in.Left());
-      Step(op);
+      const Operation& operation = OperationFor(op);
+      if (trace) std::fprintf(stderr, "layer_fuzz: %d: %s (%zu bytes left)\n", i, operation.name, m_in.Left());
+      (this->*operation.run)();
     }
     if (trace)
       std::fprintf(stderr, "layer_fuzz: live: %zu windows, %zu DCs, %zu GDI objects, %zu DirectDraw objects\n",
@@ -346,11 +308,21 @@ class Program {
 
   // ---- Operations ----
 
-  void Step(uint8_t op);
   void CleanUp();
 
   void RegisterClass();
+  void UnregisterClass();
   HWND CreateWindow(bool nested);
+  void CreateTopLevel() { CreateWindow(false); }
+  void Show();
+  void Move();
+  void Destroy();
+  void TakeDc();
+  void GiveDcBack();
+  void Paint();
+  void Fill();
+  void Select();
+  void Delete();
   void WindowQuery();
   void Painting();
   void GdiObjects();
@@ -366,8 +338,12 @@ class Program {
   void ReadFilter(uint8_t b, HWND* filter, UINT* lo, UINT* hi);
   void DispatchMade();
   void Timers();
+  void Clock();
   void UserAction();
+  void FailNext();
+  void SetReaction();
   void DirectDrawCreateOp();
+  void Cooperate();
   void CreateSurface();
   void ClipperOp();
   void SurfaceClipper();
@@ -376,6 +352,9 @@ class Program {
   void Lock();
   void ComOp();
   void ReleaseDirectDraw(size_t i);
+  void CursorAndModule();
+  void SetUp();
+  void Misc();
 };
 
 LRESULT CALLBACK FuzzWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -479,218 +458,197 @@ LRESULT Program::React(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   return DefWindowProcA(hwnd, message, wParam, lParam);
 }
 
-void Program::Step(uint8_t op) {
-  switch (op % kOperationCount) {
-    case 0:
-      RegisterClass();
-      break;
-    case 1: {
-      const uint8_t b = m_in.Byte();
-      std::string name = kClassNames[b % 4];
-      if ((b & 0x80) && !m_atoms.empty()) {
-        UnregisterClassA(MAKEINTRESOURCEA(m_atoms[b % m_atoms.size()]), nullptr);
-      } else {
-        UnregisterClassA(name.c_str(), nullptr);
-      }
-      break;
-    }
-    case 2:
-      CreateWindow(false);
-      break;
-    case 3: {
-      HWND hwnd = Window();
-      ShowWindow(hwnd, m_in.Int());
-      break;
-    }
-    case 4: {
-      HWND hwnd = Window();
-      int x = m_in.Int(), y = m_in.Int(), w = m_in.Int(), h = m_in.Int();
-      MoveWindow(hwnd, x, y, w, h, m_in.Bit());
-      break;
-    }
-    case 5:
-      DestroyWindow(Window());
-      break;
-    case 6:
-      Painting();
-      break;
-    case 7:
-      WindowQuery();
-      break;
-    case 8:
-      Keep(kDc, GetDC(m_in.Bit() ? nullptr : Window()));
-      break;
-    case 9: {
-      HWND hwnd = Window();
-      ReleaseDC(hwnd, Dc());
-      break;
-    }
-    case 10: {
-      HWND hwnd = Window();
-      PAINTSTRUCT ps;
-      HDC hdc = BeginPaint(hwnd, m_in.Bit() ? &ps : nullptr);
-      Keep(kDc, hdc);
-      if (hdc && m_in.Bit()) EndPaint(hwnd, &ps);
-      break;
-    }
-    case 11: {
-      HDC hdc = Dc();
-      RECT r = m_in.Rect();
-      HBRUSH brush = Pick<HBRUSH>(kBrush);
-      FillRect(hdc, m_in.Byte() < 0xF0 ? &r : nullptr, brush);
-      break;
-    }
-    case 12:
-      GdiObjects();
-      break;
-    case 13: {
-      HDC hdc = Dc();
-      HGDIOBJ object = Pick<HGDIOBJ>(Kind(m_in.Byte() % kKinds));
-      Keep(kOther, SelectObject(hdc, object));
-      break;
-    }
-    case 14:
-      DeleteObject(Pick<HGDIOBJ>(Kind(m_in.Byte() % kKinds)));
-      break;
-    case 15:
-      Lines();
-      break;
-    case 16:
-      Colours();
-      break;
-    case 17:
-      Text();
-      break;
-    case 18:
-      Format();
-      break;
-    case 19:
-      Rects();
-      break;
-    case 20:
-      SendOrPost();
-      break;
-    case 21:
-      Pump();
-      break;
-    case 22:
-      GetMessages();
-      break;
-    case 23:
-      DispatchMade();
-      break;
-    case 24:
-      Timers();
-      break;
-    case 25:
-      if (m_in.Bit())
-        Sleep(m_in.Int());
-      else
-        GetTickCount();
-      break;
-    case 26:
-      UserAction();
-      break;
-    case 27: {
-      // Sometimes a call the host does not know: it must be ignored.
-      const uint8_t b = m_in.Byte();
-      int call = b < 0xF0 ? b % 10 : int(m_in.U32());
-      headless::FailNext(headless::Call(call), m_in.Int());
-      break;
-    }
-    case 28: {
-      const uint8_t k = m_in.Byte();
-      m_reactions[k % kReactions] = Reaction{m_in.Byte(), m_in.Byte()};
-      break;
-    }
-    case 29:
-      DirectDrawCreateOp();
-      break;
-    case 30: {
-      Held<IDirectDraw>* dd = Choose(m_dds);
-      HWND hwnd = Window();
-      DWORD flags = m_in.Flags({DDSCL_NORMAL, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, 0, DDSCL_EXCLUSIVE,
-                                DDSCL_NORMAL | DDSCL_EXCLUSIVE, DDSCL_NORMAL | DDSCL_NOWINDOWCHANGES});
-      if (dd) dd->p->SetCooperativeLevel(hwnd, flags);
-      break;
-    }
-    case 31:
-      CreateSurface();
-      break;
-    case 32:
-      ClipperOp();
-      break;
-    case 33:
-      SurfaceClipper();
-      break;
-    case 34:
-      SurfaceDc();
-      break;
-    case 35:
-      Blt();
-      break;
-    case 36:
-      Lock();
-      break;
-    case 37:
-      ComOp();
-      break;
-    case 38: {
-      const uint8_t b = m_in.Byte();
-      if (b & 1) Keep(kOther, LoadCursorA(nullptr, MAKEINTRESOURCEA(32512 + (b >> 1))));
-      if (b & 2) Keep(kOther, GetModuleHandleA(nullptr));
-      if (b & 4) {
-        std::string s = m_in.Text();
-        lstrlenA(m_in.Bit() ? s.c_str() : nullptr);
-      }
-      break;
-    }
-    case 39: {
-      // The program's own set-up order, so deep states come quickly: a
-      // visible window, DirectDraw at the normal level, a primary surface
-      // clipped to the window, and a back buffer.
-      HWND hwnd = CreateWindow(false);
-      DirectDrawCreateOp();
-      if (m_dds.empty()) break;
-      Held<IDirectDraw>& dd = m_dds.back();
-      dd.p->SetCooperativeLevel(hwnd, DDSCL_NORMAL);
-      DDSURFACEDESC d{};
-      d.dwSize = sizeof(d);
-      d.dwFlags = DDSD_CAPS;
-      d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
-      IDirectDrawSurface* s = nullptr;
-      if (m_surfaces.size() < kMaxObjects && SUCCEEDED(dd.p->CreateSurface(&d, &s, nullptr))) Gained(m_surfaces, s);
-      IDirectDrawClipper* c = nullptr;
-      if (m_clippers.size() < kMaxObjects && SUCCEEDED(dd.p->CreateClipper(0, &c, nullptr))) {
-        Gained(m_clippers, c);
-        c->SetHWnd(0, hwnd);
-        if (s) s->SetClipper(c);
-      }
-      d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
-      d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-      d.dwWidth = m_in.Size() % 200 + 1;
-      d.dwHeight = m_in.Size() % 200 + 1;
-      s = nullptr;
-      if (m_surfaces.size() < kMaxObjects && SUCCEEDED(dd.p->CreateSurface(&d, &s, nullptr))) Gained(m_surfaces, s);
-      break;
-    }
-    default: {
-      const uint8_t b = m_in.Byte();
-      if (b & 1) {
-        DWORD frequency = m_in.U32(), duration = m_in.U32();
-        Beep(frequency, duration);
-      }
-      if (b & 2) GetSystemMetrics(m_in.Int());
-      if (b & 4) GetLastError();
-      if (b & 8) SetLastError(m_in.U32());
-      if (b & 16) {
-        HWND owner = Window();
-        std::string message = m_in.Text();
-        const UINT type = m_in.Flags({MB_OK, MB_OKCANCEL | MB_ICONERROR});
-        MessageBoxA(owner, (b & 32) ? nullptr : message.c_str(), (b & 64) ? nullptr : "fuzz", type);
-      }
-      break;
-    }
+// The operation byte's meanings, numbered by position: seeds depend on the
+// order, so new operations go at the end. An entry given twice comes up twice
+// as often. make_corpus.py asks the binary for this table (--operations).
+const Program::Operation Program::kOperations[] = {
+    {"RegisterClassA", &Program::RegisterClass},
+    {"UnregisterClassA", &Program::UnregisterClass},
+    {"CreateWindowExA", &Program::CreateTopLevel},
+    {"ShowWindow", &Program::Show},
+    {"MoveWindow", &Program::Move},
+    {"DestroyWindow", &Program::Destroy},
+    {"painting", &Program::Painting},
+    {"window queries", &Program::WindowQuery},
+    {"GetDC", &Program::TakeDc},
+    {"ReleaseDC", &Program::GiveDcBack},
+    {"BeginPaint", &Program::Paint},
+    {"FillRect", &Program::Fill},
+    {"GDI objects", &Program::GdiObjects},
+    {"SelectObject", &Program::Select},
+    {"DeleteObject", &Program::Delete},
+    {"lines", &Program::Lines},
+    {"colours", &Program::Colours},
+    {"TextOutA", &Program::Text},
+    {"wsprintfA", &Program::Format},
+    {"rectangles", &Program::Rects},
+    {"send or post", &Program::SendOrPost},
+    {"PeekMessageA", &Program::Pump},
+    {"GetMessageA", &Program::GetMessages},
+    {"DispatchMessageA", &Program::DispatchMade},
+    {"timers", &Program::Timers},
+    {"clock", &Program::Clock},
+    {"user action", &Program::UserAction},
+    {"FailNext", &Program::FailNext},
+    {"reaction", &Program::SetReaction},
+    {"DirectDrawCreate", &Program::DirectDrawCreateOp},
+    {"SetCooperativeLevel", &Program::Cooperate},
+    {"CreateSurface", &Program::CreateSurface},
+    {"clippers", &Program::ClipperOp},
+    {"surface clipper", &Program::SurfaceClipper},
+    {"surface DC", &Program::SurfaceDc},
+    {"Blt", &Program::Blt},
+    {"Lock", &Program::Lock},
+    {"COM", &Program::ComOp},
+    {"cursor and module", &Program::CursorAndModule},
+    {"program set-up", &Program::SetUp},
+    {"misc", &Program::Misc},  // kernel bits, system metrics, MessageBoxA
+    {"misc", &Program::Misc},
+};
+
+const Program::Operation& Program::OperationFor(uint8_t op) {
+  return kOperations[op % (sizeof(kOperations) / sizeof(kOperations[0]))];
+}
+
+void Program::UnregisterClass() {
+  const uint8_t b = m_in.Byte();
+  std::string name = kClassNames[b % 4];
+  if ((b & 0x80) && !m_atoms.empty()) {
+    UnregisterClassA(MAKEINTRESOURCEA(m_atoms[b % m_atoms.size()]), nullptr);
+  } else {
+    UnregisterClassA(name.c_str(), nullptr);
+  }
+}
+
+void Program::Show() {
+  HWND hwnd = Window();
+  ShowWindow(hwnd, m_in.Int());
+}
+
+void Program::Move() {
+  HWND hwnd = Window();
+  int x = m_in.Int(), y = m_in.Int(), w = m_in.Int(), h = m_in.Int();
+  MoveWindow(hwnd, x, y, w, h, m_in.Bit());
+}
+
+void Program::Destroy() {
+  DestroyWindow(Window());
+}
+
+void Program::TakeDc() {
+  Keep(kDc, GetDC(m_in.Bit() ? nullptr : Window()));
+}
+
+void Program::GiveDcBack() {
+  HWND hwnd = Window();
+  ReleaseDC(hwnd, Dc());
+}
+
+void Program::Paint() {
+  HWND hwnd = Window();
+  PAINTSTRUCT ps;
+  HDC hdc = BeginPaint(hwnd, m_in.Bit() ? &ps : nullptr);
+  Keep(kDc, hdc);
+  if (hdc && m_in.Bit()) EndPaint(hwnd, &ps);
+}
+
+void Program::Fill() {
+  HDC hdc = Dc();
+  RECT r = m_in.Rect();
+  HBRUSH brush = Pick<HBRUSH>(kBrush);
+  FillRect(hdc, m_in.Byte() < 0xF0 ? &r : nullptr, brush);
+}
+
+void Program::Select() {
+  HDC hdc = Dc();
+  HGDIOBJ object = Pick<HGDIOBJ>(Kind(m_in.Byte() % kKinds));
+  Keep(kOther, SelectObject(hdc, object));
+}
+
+void Program::Delete() {
+  DeleteObject(Pick<HGDIOBJ>(Kind(m_in.Byte() % kKinds)));
+}
+
+void Program::Clock() {
+  if (m_in.Bit())
+    Sleep(m_in.Int());
+  else
+    GetTickCount();
+}
+
+void Program::FailNext() {
+  // Sometimes a call the host does not know: it must be ignored.
+  const uint8_t b = m_in.Byte();
+  int call = b < 0xF0 ? b % 10 : int(m_in.U32());
+  headless::FailNext(headless::Call(call), m_in.Int());
+}
+
+void Program::SetReaction() {
+  const uint8_t k = m_in.Byte();
+  m_reactions[k % kReactions] = Reaction{m_in.Byte(), m_in.Byte()};
+}
+
+void Program::Cooperate() {
+  Held<IDirectDraw>* dd = Choose(m_dds);
+  HWND hwnd = Window();
+  DWORD flags = m_in.Flags({DDSCL_NORMAL, DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN, 0, DDSCL_EXCLUSIVE,
+                            DDSCL_NORMAL | DDSCL_EXCLUSIVE, DDSCL_NORMAL | DDSCL_NOWINDOWCHANGES});
+  if (dd) dd->p->SetCooperativeLevel(hwnd, flags);
+}
+
+void Program::CursorAndModule() {
+  const uint8_t b = m_in.Byte();
+  if (b & 1) Keep(kOther, LoadCursorA(nullptr, MAKEINTRESOURCEA(32512 + (b >> 1))));
+  if (b & 2) Keep(kOther, GetModuleHandleA(nullptr));
+  if (b & 4) {
+    std::string s = m_in.Text();
+    lstrlenA(m_in.Bit() ? s.c_str() : nullptr);
+  }
+}
+
+void Program::SetUp() {
+  // The program's own set-up order, so deep states come quickly: a
+  // visible window, DirectDraw at the normal level, a primary surface
+  // clipped to the window, and a back buffer.
+  HWND hwnd = CreateWindow(false);
+  DirectDrawCreateOp();
+  if (m_dds.empty()) return;
+  Held<IDirectDraw>& dd = m_dds.back();
+  dd.p->SetCooperativeLevel(hwnd, DDSCL_NORMAL);
+  DDSURFACEDESC d{};
+  d.dwSize = sizeof(d);
+  d.dwFlags = DDSD_CAPS;
+  d.ddsCaps.dwCaps = DDSCAPS_PRIMARYSURFACE;
+  IDirectDrawSurface* s = nullptr;
+  if (m_surfaces.size() < kMaxObjects && SUCCEEDED(dd.p->CreateSurface(&d, &s, nullptr))) Gained(m_surfaces, s);
+  IDirectDrawClipper* c = nullptr;
+  if (m_clippers.size() < kMaxObjects && SUCCEEDED(dd.p->CreateClipper(0, &c, nullptr))) {
+    Gained(m_clippers, c);
+    c->SetHWnd(0, hwnd);
+    if (s) s->SetClipper(c);
+  }
+  d.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
+  d.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
+  d.dwWidth = m_in.Size() % 200 + 1;
+  d.dwHeight = m_in.Size() % 200 + 1;
+  s = nullptr;
+  if (m_surfaces.size() < kMaxObjects && SUCCEEDED(dd.p->CreateSurface(&d, &s, nullptr))) Gained(m_surfaces, s);
+}
+
+void Program::Misc() {
+  const uint8_t b = m_in.Byte();
+  if (b & 1) {
+    DWORD frequency = m_in.U32(), duration = m_in.U32();
+    Beep(frequency, duration);
+  }
+  if (b & 2) GetSystemMetrics(m_in.Int());
+  if (b & 4) GetLastError();
+  if (b & 8) SetLastError(m_in.U32());
+  if (b & 16) {
+    HWND owner = Window();
+    std::string message = m_in.Text();
+    const UINT type = m_in.Flags({MB_OK, MB_OKCANCEL | MB_ICONERROR});
+    MessageBoxA(owner, (b & 32) ? nullptr : message.c_str(), (b & 64) ? nullptr : "fuzz", type);
   }
 }
 
@@ -1330,6 +1288,19 @@ void Program::CleanUp() {
 }
 
 }  // namespace
+
+// `layer_fuzz --operations` prints the operation table, one "number<TAB>name"
+// line each, and exits before libFuzzer reads its flags: make_corpus.py
+// encodes its seeds with it.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  for (int i = 1; i < *argc; ++i) {
+    if (std::strcmp((*argv)[i], "--operations") != 0) continue;
+    int number = 0;
+    for (const Program::Operation& operation : Program::kOperations) std::printf("%d\t%s\n", number++, operation.name);
+    std::exit(std::fflush(stdout) == 0 ? 0 : 1);
+  }
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!headless::Reset(kScreenWidth, kScreenHeight)) Fail("Reset refused %dx%d", kScreenWidth, kScreenHeight);
