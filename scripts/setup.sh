@@ -8,11 +8,15 @@ packages=(
   libsdl2-dev libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev
-  wine wine32:i386 xvfb xauth imagemagick
+  wine wine32:i386 xvfb xauth x11-utils imagemagick
 )
 
+# Changes to the system go through sudo unless we are root already.
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
+  $SUDO dpkg --add-architecture i386
 fi
 
 missing=()
@@ -28,8 +32,6 @@ if [ ${#missing[@]} -eq 0 ]; then
 fi
 
 echo "setup: installing ${missing[*]}" >&2
-SUDO=""
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
