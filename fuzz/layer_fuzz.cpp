@@ -857,8 +857,15 @@ void Program::Format() {
   const int i = m_in.Int(), j = m_in.Int();
   const uint32_t u = m_in.U32();
   const std::string s = m_in.Text();
+  // The same bytes as UTF-16 units, terminated; and their first three in a
+  // buffer of exactly that size, for a precision that must bound the read.
+  std::vector<WCHAR> w;
+  for (size_t k = 0; k + 1 < s.size(); k += 2) w.push_back(WCHAR(uint8_t(s[k]) | uint8_t(s[k + 1]) << 8));
+  std::vector<WCHAR> w3(w.begin(), w.begin() + std::ptrdiff_t(std::min<size_t>(3, w.size())));
+  w3.resize(3, 'x');
+  w.push_back(0);
   int n = 0;
-  switch (b % 10) {
+  switch (b % 12) {
     case 0:
       n = wsprintfA(out, "%d", i);
       break;
@@ -888,6 +895,13 @@ void Program::Format() {
       break;
     case 9:
       n = wsprintfA(out, "Blt failed: 0x%08lX (%ld)", u, i);
+      break;
+    case 10:
+      n = wsprintfA(out, "[%ls] [%10.3S] [%-4.3ws] %C %lc", w.data(), w3.data(), w3.data(), i, j);
+      break;
+    case 11:
+      n = wsprintfA(out, "%S%S%S%S%S%S%S%S%S%.2S", w.data(), w.data(), w.data(), w.data(), w.data(), w.data(),
+                    w.data(), w.data(), w.data(), nullptr);  // past the output's end
       break;
   }
   if (n < 0 || n > 1023 || out[n] != '\0') Fail("wsprintfA returned %d", n);

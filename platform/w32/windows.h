@@ -26,6 +26,9 @@ typedef uint32_t COLORREF;
 typedef char CHAR;
 typedef char* LPSTR;
 typedef const char* LPCSTR;
+typedef char16_t WCHAR;  // UTF-16 code units, 16 bits as on Windows
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
 typedef void* LPVOID;
 typedef void* PVOID;
 typedef uintptr_t UINT_PTR;
