@@ -1,7 +1,7 @@
 // gdi32: LineTo with the selected pen.
 //
 // Two kinds of pen, as on Windows:
-//  - width 1 is cosmetic: a Bresenham line from the current position that
+//  - width 0 or 1 is cosmetic: a Bresenham line from the current position that
 //    leaves out its last pixel, so the segments of a polyline meet without
 //    painting their joints twice;
 //  - wider pens are geometric with round caps. Pixel (px, py) covers
@@ -27,7 +27,8 @@ namespace {
 
 // Cosmetic line in target coordinates, last pixel left out. Along the major
 // axis it takes one pixel per step; the minor offset at step i is i·|db|/n
-// rounded, halves rounding back towards the start point.
+// rounded, a half going to the upper or left of the two pixels whichever way
+// the line runs.
 void CosmeticLine(DeviceContext& dc, int64_t x0, int64_t y0, int64_t x1, int64_t y1, uint32_t pixel) {
   const int64_t dx = x1 - x0, dy = y1 - y0;
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);
@@ -46,10 +47,12 @@ void CosmeticLine(DeviceContext& dc, int64_t x0, int64_t y0, int64_t x1, int64_t
   last = std::min<int64_t>(last, n - 1);
   if (first > last) return;
 
-  // minor(i) = floor((2·i·adb + n - 1) / 2n); the remainder is the error term
-  // that carries it from step to step. Only the start needs 128 bits.
+  // minor(i) = floor((2·i·adb + n - 1) / 2n), or with n in place of n - 1
+  // when the minor coordinate falls, so that halves still go up or left. The
+  // remainder is the error term that carries it from step to step. Only the
+  // start needs 128 bits.
   const int64_t twoN = 2 * n;
-  const __int128 start = __int128(2) * first * adb + (n - 1);
+  const __int128 start = __int128(2) * first * adb + (sb > 0 ? n - 1 : n);
   int64_t minor = int64_t(start / twoN);
   int64_t error = int64_t(start % twoN);
   for (int64_t i = first; i <= last; ++i) {

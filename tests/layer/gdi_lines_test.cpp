@@ -1,4 +1,5 @@
-// LineTo on our layer, read back from an image of our own.
+// LineTo on our layer, read back from an image of our own. Which pixels a
+// cosmetic pen paints is checked against Windows in tests/win32/pen_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -49,24 +50,6 @@ Pixels Where(F inside) {
   return out;
 }
 
-// The textbook incremental form, last pixel left out; a tie keeps the minor
-// coordinate on the start's side.
-Pixels Bresenham(int x0, int y0, int x1, int y1) {
-  const int dx = std::abs(x1 - x0), dy = std::abs(y1 - y0), sx = x1 > x0 ? 1 : -1, sy = y1 > y0 ? 1 : -1;
-  const bool steep = dy > dx;
-  const int n = steep ? dy : dx, m = steep ? dx : dy;
-  Pixels out;
-  for (int i = 0, x = x0, y = y0, error = 0; i < n; ++i) {
-    out.insert({x, y});
-    (steep ? y : x) += steep ? sy : sx;
-    if ((error += 2 * m) > n) {
-      (steep ? x : y) += steep ? sx : sy;
-      error -= 2 * n;
-    }
-  }
-  return out;
-}
-
 TEST(GdiLines, WideStrokesAreDiscsAndRoundCappedBands) {
   Canvas shifted(POINT{7, -3});  // the origin shifts the disc, nothing else
   shifted.UsePen(PS_SOLID, 5);
@@ -103,28 +86,6 @@ TEST(GdiLines, WideStrokesAreDiscsAndRoundCappedBands) {
   Pixels cap;  // row 18 only where within 2.5 of (20, 20)
   std::copy_if(d.begin(), d.end(), std::inserter(cap, cap.end()), [](auto p) { return p.second <= 18; });
   EXPECT_EQ((Pixels{{19, 18}, {20, 18}, {21, 18}}), cap);
-}
-
-TEST(GdiLines, Width1FollowsBresenhamLessTheLastPixelAndNullPensDrawNothing) {
-  Canvas s;
-  s.UsePen(PS_SOLID, 0);  // 0 is the same cosmetic pen as 1
-  const int lines[][4] = {{10, 10, 40, 17}, {40, 17, 10, 10}, {10, 50, 17, 20}, {17, 20, 10, 50}, {5, 60, 55, 10},
-                          {50, 5, 46, 58},  {10, 50, 14, 51}, {3, 3, 60, 3},    {8, 60, 8, 2}};
-  for (const auto& l : lines) {
-    s.Line(l[0], l[1], l[2], l[3]);
-    Pixels painted = s.Take();
-    EXPECT_EQ(Bresenham(l[0], l[1], l[2], l[3]), painted) << l[0] << "," << l[1] << " to " << l[2] << "," << l[3];
-    EXPECT_TRUE(painted.count({l[0], l[1]}) && !painted.count({l[2], l[3]}));
-  }
-  s.Line(30, 30, 30, 30);
-  s.UsePen(PS_NULL, 5);  // null pens move but draw nothing
-  s.Line(10, 10, 50, 40);
-  SelectObject(s.Dc(), GetStockObject(NULL_PEN));
-  s.Line(50, 40, 10, 12);
-  EXPECT_TRUE(s.Take().empty());
-  POINT at;
-  MoveToEx(s.Dc(), 0, 0, &at);
-  EXPECT_EQ(12, at.y);
 }
 
 TEST(GdiLines, WritesStayInsideTheClip) {
