@@ -1,24 +1,22 @@
 // gdi32: LineTo with the selected pen.
 //
 // Two kinds of pen, as on Windows:
-//  - width 0 or 1 is cosmetic: a Bresenham line from the current position that
-//    leaves out its last pixel, so the segments of a polyline meet without
-//    painting their joints twice;
-//  - wider pens are geometric with round caps. Pixel (px, py) covers
-//    [px, px+1) x [py, py+1), so its centre is (px + 0.5, py + 0.5), and the
-//    stroke runs between the centres of its two end pixels. A pixel is
-//    painted when its centre lies within width/2 of that segment (boundary
-//    included). The half-pixel offsets cancel, so the test is simply the
-//    distance from (px, py) to the segment between the end points: a
-//    zero-length stroke of width 5 is the 21 pixels with dx² + dy² <= 6.25.
+//  - width 0 or 1 is cosmetic: a Bresenham line from the current position
+//    that leaves out its last pixel, so the segments of a polyline meet
+//    without painting their joints twice;
+//  - wider pens are geometric with round caps: a disc at each end (for width
+//    5 the 21 pixels within 2.5 of the end point) and a band between them,
+//    both rasterised the way Windows does it rather than as the pixels
+//    nearest the ideal shape: even widths reach a pixel further up and left,
+//    and a slanted band is rounded per axis, wider on its right.
 // Dash styles are drawn solid: the program only uses solid pens.
 //
-// Work is confined to the clip's bounding box and done in 64-bit integers or
-// doubles, so absurd coordinates or widths cost no more than filling that box.
+// Work is confined to the clip's bounding box and done in 64-bit integers,
+// 128-bit products or doubles, so absurd coordinates or widths cost no more
+// than filling that box.
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "gdi_internal.h"
 
@@ -66,65 +64,128 @@ void CosmeticLine(DeviceContext& dc, int64_t x0, int64_t y0, int64_t x1, int64_t
   }
 }
 
-// The interval [lo, hi] of u for which c·u + k lies in [p, q]; false when
-// there is none. c is a whole number, so the test for zero is exact.
-bool Solve(double c, double k, double p, double q, double* lo, double* hi) {
-  if (c == 0) {
-    if (k < p || k > q) return false;
-    *lo = -std::numeric_limits<double>::infinity();
-    *hi = std::numeric_limits<double>::infinity();
-    return true;
-  }
-  double u = (p - k) / c, v = (q - k) / c;
-  *lo = std::min(u, v);
-  *hi = std::max(u, v);
+// A run of pixels [left, right) in one row.
+struct Run {
+  int64_t left, right;
+};
+
+// How many pixels the round cap's row `j` rows away from its middle row is cut
+// in at each end. The cap is the integer circle traced by an error-stepping
+// ellipse walk through a width x width box: starting at the middle row with
+// nothing cut, each step moves one column in, one row out, or both, whichever
+// keeps the traced pixels nearest the circle. The walk's decisions have a
+// closed form, so any row costs a square root instead of a walk of up to
+// `width` steps. n = width - 1 and p = n % 2 (even widths have two middle
+// rows). Int must hold 8·width².
+template <class Int>
+int64_t CapInsetIn(int64_t width, int64_t j) {
+  if (j == 0) return 0;
+  const Int n = width - 1, p = n & 1, i = j - 1;  // the row the walk leaves
+  // The walk leaves row i at the first column k where f(k) <= 0 ...
+  const Int c = 4 * i * i + 4 * i * (1 + p) + 6 - 4 * n + 3 * p;
+  auto f = [&](Int k) { return 4 * k * k + 4 * k * (2 - n) + c; };
+  const Int disc = n * n - 2 - 3 * p - 4 * i * i - 4 * i * (1 + p);
+  const double root = disc > 0 ? std::sqrt(double(disc)) : 0;
+  Int k = std::max<int64_t>(0, int64_t(std::ceil((double(n) - 2 - root) / 2)));
+  for (int nudge = 0; nudge < 2 && k > 0 && f(k - 1) <= 0; ++nudge) --k;  // the double may be off by one
+  for (int nudge = 0; nudge < 2 && f(k) > 0; ++nudge) ++k;
+  // ... and steps one more column in on the way when this is not negative.
+  const Int inward = 8 * k * k + 8 * k * (1 - n) + 8 * i * i + 8 * i * (2 + p) + 12 - 4 * n + 10 * p;
+  return int64_t(k + (inward >= 0));
+}
+
+int64_t CapInset(int64_t width, int64_t j) {
+  return width < (int64_t(1) << 28) ? CapInsetIn<int64_t>(width, j) : CapInsetIn<__int128>(width, j);
+}
+
+// The cap about (cx, cy): a width x width box from (cx - width/2, cy - width/2),
+// so even widths reach one pixel further up and left than down and right.
+bool CapRun(int64_t cx, int64_t cy, int64_t width, int64_t y, Run* run) {
+  const int64_t top = cy - width / 2, row = y - top;
+  if (row < 0 || row >= width) return false;
+  const int64_t j = row >= width / 2 ? row - width / 2 : width - 1 - row - width / 2;
+  const int64_t inset = CapInset(width, j);
+  *run = Run{cx - width / 2 + inset, cx - width / 2 + width - inset};
   return true;
 }
 
-// Round-capped stroke in target coordinates: a capsule, so each row meets it
-// in one run of pixels, found from the two end discs and the band between.
+// ceil(a / b) for b > 0.
+__int128 CeilDiv(__int128 a, __int128 b) { return a / b + (a % b > 0); }
+
+int64_t Round(double v) { return int64_t(std::floor(v + 0.5)); }
+
+// Round-capped stroke in target coordinates: a cap at each end and a band
+// between them, a polygon of four corners that takes the points (x, y) inside
+// it, left and top edges included, right and bottom ones not. An axis-aligned
+// band is the rectangle `width` across (from -width/2, like the caps) and from
+// the start up to the end. A slanted one is a parallelogram whose ends cross
+// the line at its end points; measured along each axis they reach width·|dy|/len
+// and width·|dx|/len across, split unevenly: round(a/2) on the left (-x) side
+// of the line and floor(a/2) + 1 on the right.
 void GeometricLine(DeviceContext& dc, int64_t x0, int64_t y0, int64_t x1, int64_t y1, int64_t width,
                    uint32_t pixel) {
   const pixman_box32_t* e = pixman_region32_extents(&dc.clip);
   if (e->x1 >= e->x2 || e->y1 >= e->y2) return;
-  const double r = double(width) / 2, r2 = r * r;
-  const double ax = double(x0), ay = double(y0), bx = double(x1), by = double(y1);
-  const double dx = bx - ax, dy = by - ay, len2 = dx * dx + dy * dy;
-  const double reach = r * std::sqrt(len2);  // |cross product| limit of the band
+  const int64_t dx = x1 - x0, dy = y1 - y0, half = width / 2;
+  const bool band = dx != 0 || dy != 0;  // and so a second cap
 
-  const double top = std::max<double>(e->y1, std::ceil(std::min(ay, by) - r));
-  const double bottom = std::min<double>(e->y2 - 1, std::floor(std::max(ay, by) + r));
-  if (top > bottom) return;
-  for (int64_t py = int64_t(top); py <= int64_t(bottom); ++py) {
-    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
-    auto cap = [&](double cx, double cy) {
-      const double h = double(py) - cy, room = r2 - h * h;
-      if (room < 0) return;
-      const double half = std::sqrt(room);
-      lo = std::min(lo, cx - half);
-      hi = std::max(hi, cx + half);
-    };
-    cap(ax, ay);
-    cap(bx, by);
-    if (len2 > 0) {
-      // With u = x - ax and h = py - ay: along the segment, 0 <= dx·u + dy·h
-      // <= len2; across it, |dy·u - dx·h| <= r·|d|.
-      const double h = double(py) - ay;
-      double l1, h1, l2, h2;
-      if (Solve(dx, dy * h, 0, len2, &l1, &h1) && Solve(dy, -dx * h, -reach, reach, &l2, &h2)) {
-        const double l = std::max(l1, l2), u = std::min(h1, h2);
-        if (l <= u) {
-          lo = std::min(lo, ax + l);
-          hi = std::max(hi, ax + u);
-        }
-      }
+  struct Corner {
+    int64_t x, y;
+  } corner[4];
+  if (dy == 0) {
+    const int64_t l = std::min(x0, x1), r = std::max(x0, x1);
+    corner[0] = {l, y0 - half}, corner[1] = {r, y0 - half};
+    corner[2] = {r, y0 - half + width}, corner[3] = {l, y0 - half + width};
+  } else if (dx == 0) {
+    const int64_t t = std::min(y0, y1), b = std::max(y0, y1);
+    corner[0] = {x0 - half, t}, corner[1] = {x0 - half + width, t};
+    corner[2] = {x0 - half + width, b}, corner[3] = {x0 - half, b};
+  } else {
+    const double len = std::hypot(double(dx), double(dy));
+    const double acrossX = double(width) * double(std::llabs(dy)) / len;
+    const double acrossY = double(width) * double(std::llabs(dx)) / len;
+    // The right side lies up from the line when it runs down to the right.
+    const int64_t up = (dx > 0) == (dy > 0) ? -1 : 1;
+    const int64_t lx = -Round(acrossX / 2), ly = -up * Round(acrossY / 2);
+    const int64_t rx = Round((acrossX + 1) / 2), ry = up * Round((acrossY + 1) / 2);
+    corner[0] = {x0 + lx, y0 + ly}, corner[1] = {x0 + rx, y0 + ry};
+    corner[2] = {x1 + rx, y1 + ry}, corner[3] = {x1 + lx, y1 + ly};
+  }
+  // The band's run in row y: from the leftmost to the rightmost edge crossing.
+  auto bandRun = [&](int64_t y, Run* run) {
+    int crossings = 0;
+    for (int i = 0; i < 4; ++i) {
+      Corner a = corner[i], b = corner[(i + 1) % 4];
+      if (a.y > b.y) std::swap(a, b);
+      if (y < a.y || y >= b.y) continue;  // horizontal edges never cross
+      const int64_t x = int64_t(a.x + CeilDiv(__int128(y - a.y) * (b.x - a.x), b.y - a.y));
+      run->left = crossings ? std::min(run->left, x) : x;
+      run->right = crossings ? std::max(run->right, x) : x;
+      ++crossings;
     }
-    if (!(lo <= hi)) continue;
-    // Clamp before converting: the run may lie far outside any int.
-    const double left = std::max<double>(e->x1, std::ceil(lo));
-    const double right = std::min<double>(e->x2 - 1, std::floor(hi));
-    if (left > right) continue;
-    FillTargetBox(dc, int64_t(left), py, int64_t(right) + 1, py + 1, pixel);
+    return crossings > 0 && run->left < run->right;
+  };
+
+  int64_t top = std::min(y0, y1) - half, bottom = std::max(y0, y1) - half + width;
+  for (const Corner& c : corner) {
+    top = std::min(top, c.y);
+    bottom = std::max(bottom, c.y);
+  }
+  top = std::max<int64_t>(top, e->y1);
+  bottom = std::min<int64_t>(bottom, e->y2);
+  for (int64_t y = top; y < bottom; ++y) {
+    Run runs[3];
+    int count = CapRun(x0, y0, width, y, &runs[0]);
+    if (band) {
+      count += CapRun(x1, y1, width, y, &runs[count]);
+      count += bandRun(y, &runs[count]);
+    }
+    std::sort(runs, runs + count, [](const Run& a, const Run& b) { return a.left < b.left; });
+    for (int i = 0; i < count;) {  // overlapping runs are filled once
+      Run merged = runs[i++];
+      while (i < count && runs[i].left <= merged.right) merged.right = std::max(merged.right, runs[i++].right);
+      FillTargetBox(dc, merged.left, y, merged.right, y + 1, pixel);
+    }
   }
 }
 
