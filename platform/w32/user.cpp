@@ -1,90 +1,8 @@
 // user32: window classes, windows, the window manager model, the message
 // queue, timers, painting and geometry.
-#include <algorithm>
-#include <cstring>
-#include <deque>
-#include <map>
-#include <string>
-
-#include "internal.h"
+#include "user_internal.h"
 
 namespace w32 {
-namespace {
-
-constexpr int kFrame = 4;     // SM_CXFRAME / SM_CYFRAME, classic values
-constexpr int kCaption = 19;  // SM_CYCAPTION
-constexpr int kFixedFrame = 3;
-constexpr int kMinimizedWidth = 160;
-constexpr LONG kMinimizedPos = -32000;
-constexpr UINT kMinTimerPeriod = 10;  // USER_TIMER_MINIMUM
-
-constexpr uint32_t kDesktopPixel = 0x003A6EA5;
-constexpr uint32_t kFramePixel = 0x00C0C0C0;
-constexpr uint32_t kActiveCaptionPixel = 0x00000080;
-constexpr uint32_t kInactiveCaptionPixel = 0x00808080;
-constexpr uint32_t kCoverPixel = 0x00D4D0C8;
-
-struct WindowClass {
-  WNDCLASSA record;  // lpszClassName and lpszMenuName point into the strings below
-  std::string name;
-  std::string menuName;
-  ATOM atom;
-};
-
-enum class ShowState { Normal, Minimized, Maximized };
-
-struct Window {
-  std::string className;
-  WNDPROC proc;
-  UINT classStyle;
-  HBRUSH background;
-  std::string title;
-  DWORD style;
-  DWORD exStyle;
-  RECT normal;  // outer rectangle in the normal state, screen coordinates
-  ShowState state = ShowState::Normal;
-  bool restoreToMaximized = false;
-  bool visible = false;
-  bool destroying = false;
-  pixman_region32_t update;  // client coordinates
-  bool erasePending = false;
-
-  Window() { pixman_region32_init(&update); }
-  ~Window() { pixman_region32_fini(&update); }
-  Window(const Window&) = delete;
-  Window& operator=(const Window&) = delete;
-};
-
-struct Timer {
-  HWND hwnd;
-  UINT_PTR id;
-  UINT period;
-  DWORD nextExpiry;
-  bool ready;
-  TIMERPROC proc;
-};
-
-struct Cover {
-  int id;
-  RECT rect;
-};
-
-struct State {
-  std::map<std::string, WindowClass> classes;  // key: lower-case name
-  ATOM nextAtom = 0xC000;
-  HandleTable<Window> windows{HandleKind::Window};
-  std::vector<HWND> zOrder;  // bottom to top
-  std::vector<Cover> covers;  // other applications' windows, above ours
-  HWND active = nullptr;      // null: another application is active
-  std::deque<MSG> posted;
-  std::deque<MSG> input;
-  bool quitPosted = false;
-  int quitCode = 0;
-  std::vector<Timer> timers;
-  std::vector<HDC> windowDcs;  // handed out by GetDC and BeginPaint, ours to end
-  UINT_PTR nextThreadTimer = 1;
-  pixman_image_t* screen = nullptr;
-};
 
 State& S() {
   static State s;
@@ -122,12 +40,6 @@ Window* FindOrFail(HWND hwnd) {
   if (!w) SetLastError(ERROR_INVALID_WINDOW_HANDLE);
   return w;
 }
-
-// ---- Geometry ----------------------------------------------------------
-
-struct Frame {
-  int x, y, caption;
-};
 
 // Coordinates come from the program and may lie anywhere in int's range, so
 // sums are taken in 64 bits and held at LONG's limits instead of wrapping
@@ -203,8 +115,6 @@ bool Shown(const Window& w) {
   return w.visible && !w.destroying;
 }
 
-// ---- Screen composition -------------------------------------------------
-
 void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) {
   pixman_region32_t part;
   RegionFromRect(&part, r);
@@ -217,8 +127,6 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
   if (n > 0) pixman_image_fill_boxes(PIXMAN_OP_SRC, S().screen, &color, n, list.data());
   pixman_region32_fini(&part);
 }
-
-void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 
 // The window's title in white on its caption, cut to the caption and `area`.
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title) {
@@ -278,8 +186,6 @@ RECT Union(const RECT& a, const RECT& b) {
   return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
               std::max(a.bottom, b.bottom)};
 }
-
-// ---- Messages ------------------------------------------------------------
 
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   Window* w = Find(hwnd);
@@ -375,31 +281,6 @@ void SendSizeAndMove(HWND hwnd) {
   Send(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
 }
 
-// Changes the window's geometry or visibility and brings the screen and the
-// window's update region up to date.
-template <class Change>
-void Reshape(HWND hwnd, Change change) {
-  Window* w = Find(hwnd);
-  if (!w) return;
-  RECT before = OuterRect(*w);
-  RECT clientBefore = ClientOnScreen(*w);
-  bool shownBefore = Shown(*w);
-  change(*w);
-  RECT after = OuterRect(*w);
-  RECT clientAfter = ClientOnScreen(*w);
-  bool resized = (clientAfter.right - clientAfter.left) != (clientBefore.right - clientBefore.left) ||
-                 (clientAfter.bottom - clientAfter.top) != (clientBefore.bottom - clientBefore.top);
-  bool moved = clientAfter.left != clientBefore.left || clientAfter.top != clientBefore.top;
-  if (resized || moved || shownBefore != Shown(*w)) {
-    // Whole client repainted: CS_HREDRAW/CS_VREDRAW, a move, or a fresh show.
-    // What was pending outside a smaller client goes with the lost area.
-    if (resized) pixman_region32_clear(&w->update);
-    Invalidate(hwnd, nullptr, true);
-    Recompose(Union(before, after));
-  }
-  if (resized || moved) SendSizeAndMove(hwnd);
-}
-
 BOOL ShowWindowImpl(HWND hwnd, int cmd) {
   Window* w = FindOrFail(hwnd);
   if (!w) return FALSE;
@@ -465,8 +346,6 @@ BOOL ShowWindowImpl(HWND hwnd, int cmd) {
   }
   return wasVisible;
 }
-
-// ---- Timers --------------------------------------------------------------
 
 void UpdateTimers(DWORD now) {
   for (Timer& t : S().timers) {
@@ -596,10 +475,6 @@ bool ValidFilter(HWND filter) {
   }
   return true;
 }
-
-}  // namespace
-
-// ---- Shared with the other modules -------------------------------------
 
 pixman_image_t* Screen() {
   if (!S().screen) ResetScreen(1024, 768);
@@ -738,11 +613,10 @@ void Uncover(int id) {
 }
 
 }  // namespace wm
+
 }  // namespace w32
 
 using namespace w32;
-
-// ---- Classes ---------------------------------------------------------------
 
 ATOM RegisterClassA(const WNDCLASSA* wc) {
   if (!wc || !wc->lpszClassName || !wc->lpfnWndProc ||
@@ -820,8 +694,6 @@ int GetSystemMetrics(int index) {
       return 0;
   }
 }
-
-// ---- Windows ---------------------------------------------------------------
 
 HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
                      int height, HWND parent, HMENU menu, HINSTANCE hInstance, LPVOID param) {
@@ -1011,8 +883,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   }
 }
 
-// ---- Messages and timers ---------------------------------------------------
-
 BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   if (!msg) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -1119,8 +989,6 @@ BOOL KillTimer(HWND hwnd, UINT_PTR id) {
   return TRUE;
 }
 
-// ---- Painting --------------------------------------------------------------
-
 BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase) {
   if (!hwnd) {
     S().windows.ForEach([&](uintptr_t h, Window*) { InvalidateRect(As<HWND>(h), rect, erase); });
@@ -1219,8 +1087,6 @@ int ReleaseDC(HWND, HDC hdc) {
   return EndWindowDc(hdc) ? 1 : 0;
 }
 
-// ---- Geometry ----------------------------------------------------------
-
 BOOL GetClientRect(HWND hwnd, LPRECT rect) {
   Window* w = FindOrFail(hwnd);
   if (!w || !rect) return FALSE;
@@ -1293,8 +1159,6 @@ BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b) {
   *dst = r;
   return TRUE;
 }
-
-// ---- Feedback --------------------------------------------------------------
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   if (owner && !FindOrFail(owner)) return 0;
