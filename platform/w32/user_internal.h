@@ -100,12 +100,6 @@ Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
 bool IsAtom(LPCSTR name);
 WindowClass* FindClass(LPCSTR name);
-LONG Clamp(int64_t v);
-RECT Place(int64_t x, int64_t y, int64_t width, int64_t height);
-LONG Wrap(int64_t v);
-void RegionFromRect(pixman_region32_t* region, const RECT& r);
-void SubtractRect(pixman_region32_t* region, const RECT& r);
-RECT Union(const RECT& a, const RECT& b);
 Frame FrameOf(const Window& w);
 RECT OuterRect(const Window& w);
 RECT ClientOnScreen(const Window& w);
@@ -131,6 +125,14 @@ void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 HDC WindowDc(POINT origin, const pixman_region32_t* clip);
 bool EndWindowDc(HDC hdc);
 void ForgetWindow(HWND hwnd);
+
+// ---- user_rect.cpp
+LONG Clamp(int64_t v);
+RECT Place(int64_t x, int64_t y, int64_t width, int64_t height);
+LONG Wrap(int64_t v);
+void RegionFromRect(pixman_region32_t* region, const RECT& r);
+void SubtractRect(pixman_region32_t* region, const RECT& r);
+RECT Union(const RECT& a, const RECT& b);
 
 // ---- user.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the
