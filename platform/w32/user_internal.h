@@ -98,8 +98,6 @@ State& S();
 std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
-bool IsAtom(LPCSTR name);
-WindowClass* FindClass(LPCSTR name);
 Frame FrameOf(const Window& w);
 RECT OuterRect(const Window& w);
 RECT ClientOnScreen(const Window& w);
@@ -125,6 +123,10 @@ void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 HDC WindowDc(POINT origin, const pixman_region32_t* clip);
 bool EndWindowDc(HDC hdc);
 void ForgetWindow(HWND hwnd);
+
+// ---- user_class.cpp
+bool IsAtom(LPCSTR name);
+WindowClass* FindClass(LPCSTR name);
 
 // ---- user_rect.cpp
 LONG Clamp(int64_t v);
