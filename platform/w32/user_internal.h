@@ -107,9 +107,6 @@ void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);
 void SendSizeAndMove(HWND hwnd);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
-void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
-void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
-void Recompose(const RECT& changed);
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateTimers(DWORD now);
@@ -135,6 +132,11 @@ LONG Wrap(int64_t v);
 void RegionFromRect(pixman_region32_t* region, const RECT& r);
 void SubtractRect(pixman_region32_t* region, const RECT& r);
 RECT Union(const RECT& a, const RECT& b);
+
+// ---- user_desktop.cpp
+void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
+void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
+void Recompose(const RECT& changed);
 
 // ---- user.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the
