@@ -98,15 +98,6 @@ State& S();
 std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
-Frame FrameOf(const Window& w);
-RECT OuterRect(const Window& w);
-RECT ClientOnScreen(const Window& w);
-bool Shown(const Window& w);
-void RaiseToTop(HWND hwnd);
-void SetActive(HWND hwnd);
-HWND NextActive(HWND leaving);
-void SendSizeAndMove(HWND hwnd);
-BOOL ShowWindowImpl(HWND hwnd, int cmd);
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
 void UpdateTimers(DWORD now);
@@ -133,12 +124,23 @@ void RegionFromRect(pixman_region32_t* region, const RECT& r);
 void SubtractRect(pixman_region32_t* region, const RECT& r);
 RECT Union(const RECT& a, const RECT& b);
 
+// ---- user_winpos.cpp
+Frame FrameOf(const Window& w);
+RECT OuterRect(const Window& w);
+RECT ClientOnScreen(const Window& w);
+bool Shown(const Window& w);
+void RaiseToTop(HWND hwnd);
+void SetActive(HWND hwnd);
+HWND NextActive(HWND leaving);
+void SendSizeAndMove(HWND hwnd);
+BOOL ShowWindowImpl(HWND hwnd, int cmd);
+
 // ---- user_desktop.cpp
 void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
 void Recompose(const RECT& changed);
 
-// ---- user.cpp, a template everyone may use
+// ---- user_winpos.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the
 // window's update region up to date.
 template <class Change>
