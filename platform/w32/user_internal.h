@@ -98,15 +98,6 @@ State& S();
 std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
-LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
-void UpdateTimers(DWORD now);
-bool Matches(const MSG& m, HWND filter, UINT lo, UINT hi);
-bool RangeHas(UINT message, UINT lo, UINT hi);
-bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
-bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline);
-void KillWindowTimers(HWND hwnd);
-bool ValidFilter(HWND filter);
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 HDC WindowDc(POINT origin, const pixman_region32_t* clip);
 bool EndWindowDc(HDC hdc);
@@ -139,6 +130,17 @@ BOOL ShowWindowImpl(HWND hwnd, int cmd);
 void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
 void Recompose(const RECT& changed);
+
+// ---- user_message.cpp
+LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
+void UpdateTimers(DWORD now);
+bool Matches(const MSG& m, HWND filter, UINT lo, UINT hi);
+bool RangeHas(UINT message, UINT lo, UINT hi);
+bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
+bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline);
+void KillWindowTimers(HWND hwnd);
+bool ValidFilter(HWND filter);
 
 // ---- user_winpos.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the
