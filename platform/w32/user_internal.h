@@ -98,9 +98,6 @@ State& S();
 std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
-void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
-HDC WindowDc(POINT origin, const pixman_region32_t* clip);
-bool EndWindowDc(HDC hdc);
 void ForgetWindow(HWND hwnd);
 
 // ---- user_class.cpp
@@ -141,6 +138,11 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
 bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline);
 void KillWindowTimers(HWND hwnd);
 bool ValidFilter(HWND filter);
+
+// ---- user_painting.cpp
+void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
+HDC WindowDc(POINT origin, const pixman_region32_t* clip);
+bool EndWindowDc(HDC hdc);
 
 // ---- user_winpos.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the
