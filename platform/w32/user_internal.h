@@ -98,7 +98,6 @@ State& S();
 std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
-void ForgetWindow(HWND hwnd);
 
 // ---- user_class.cpp
 bool IsAtom(LPCSTR name);
@@ -143,6 +142,9 @@ bool ValidFilter(HWND filter);
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 HDC WindowDc(POINT origin, const pixman_region32_t* clip);
 bool EndWindowDc(HDC hdc);
+
+// ---- user_window.cpp
+void ForgetWindow(HWND hwnd);
 
 // ---- user_winpos.cpp, a template everyone may use
 // Changes the window's geometry or visibility and brings the screen and the

@@ -1,0 +1,177 @@
+// user32: creating and destroying windows, their text, the default window
+// procedure.
+#include "user_internal.h"
+
+namespace w32 {
+
+// Drops every trace of a window; its handle is stale from here on.
+void ForgetWindow(HWND hwnd) {
+  KillWindowTimers(hwnd);
+  auto& z = S().zOrder;
+  z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
+  if (S().active == hwnd) S().active = nullptr;
+  S().windows.Remove(Raw(hwnd));
+}
+
+}  // namespace w32
+
+using namespace w32;
+
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y, int width,
+                     int height, HWND parent, HMENU menu, HINSTANCE hInstance, LPVOID param) {
+  WindowClass* c = FindClass(className);
+  if (!c) {
+    SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+    return nullptr;
+  }
+  if (parent && !Find(parent)) {
+    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
+    return nullptr;
+  }
+  if (TakeFault(Call::CreateWindowExA)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  auto w = std::make_unique<Window>();
+  w->className = c->name;
+  w->proc = c->record.lpfnWndProc;
+  w->classStyle = c->record.style;
+  w->background = c->record.hbrBackground;
+  w->title = windowName ? windowName : "";
+  // Top-level overlapped windows always get a caption and border.
+  w->style = (style & (WS_POPUP | WS_CHILD)) ? style : (style | WS_CAPTION);
+  w->exStyle = exStyle;
+  if (x == CW_USEDEFAULT) x = y = 0;
+  if (width == CW_USEDEFAULT) {
+    width = ScreenWidth() * 3 / 4;
+    height = ScreenHeight() * 3 / 4;
+  }
+  // Windows clamps negative sizes to zero.
+  w->normal = Place(x, y, width, height);
+  uintptr_t raw = S().windows.Add(std::move(w));
+  if (!raw) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return nullptr;
+  }
+  HWND hwnd = As<HWND>(raw);
+  S().zOrder.push_back(hwnd);
+
+  CREATESTRUCTA cs{param, hInstance, menu, parent, height, width, y, x, LONG(style), windowName,
+                   c->record.lpszClassName, exStyle};
+  if (!Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs)))) {
+    // Refused before it was created: only the non-client part ends.
+    if (Find(hwnd)) {
+      Send(hwnd, WM_NCDESTROY, 0, 0);
+      ForgetWindow(hwnd);
+    }
+    return nullptr;
+  }
+  if (Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) == -1) {
+    if (Find(hwnd)) DestroyWindow(hwnd);
+    return nullptr;
+  }
+  if (!Find(hwnd)) return nullptr;
+  SendSizeAndMove(hwnd);
+  if (Window* cw = Find(hwnd); cw && (style & WS_VISIBLE)) {
+    cw->style &= ~DWORD(WS_VISIBLE);
+    int cmd = (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW;
+    ShowWindowImpl(hwnd, cmd);
+  }
+  return Find(hwnd) ? hwnd : nullptr;
+}
+
+BOOL DestroyWindow(HWND hwnd) {
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  if (w->destroying) return TRUE;  // already on its way out (WM_DESTROY handler calling again)
+  RECT outer = OuterRect(*w);
+  bool wasShown = Shown(*w);
+  w->destroying = true;
+  if (S().active == hwnd) SetActive(NextActive(hwnd));
+  if (wasShown) Recompose(outer);
+  Send(hwnd, WM_DESTROY, 0, 0);
+  KillWindowTimers(hwnd);
+  Send(hwnd, WM_NCDESTROY, 0, 0);
+  ForgetWindow(hwnd);
+  return TRUE;
+}
+
+BOOL IsWindow(HWND hwnd) {
+  return Find(hwnd) ? TRUE : FALSE;
+}
+
+BOOL IsWindowVisible(HWND hwnd) {
+  Window* w = Find(hwnd);
+  return w && w->visible ? TRUE : FALSE;
+}
+
+HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
+  // Top-level windows, topmost first; class names ignore case, as classes do.
+  const WindowClass* c = nullptr;
+  if (className) {
+    c = FindClass(className);
+    if (!c) return nullptr;
+  }
+  const auto& z = S().zOrder;
+  for (auto it = z.rbegin(); it != z.rend(); ++it) {
+    const Window* w = Find(*it);
+    if (!w || w->destroying) continue;
+    if (c && Lower(w->className.c_str()) != Lower(c->name.c_str())) continue;
+    if (windowName && Lower(w->title.c_str()) != Lower(windowName)) continue;
+    return *it;
+  }
+  return nullptr;
+}
+
+int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount) {
+  Window* w = FindOrFail(hwnd);
+  if (!w || !buffer || maxCount <= 0) return 0;
+  size_t n = std::min(w->title.size(), size_t(maxCount - 1));
+  std::memcpy(buffer, w->title.data(), n);
+  buffer[n] = '\0';
+  return int(n);
+}
+
+LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  Window* w = Find(hwnd);
+  if (!w) return 0;
+  switch (message) {
+    case WM_NCCREATE:
+      return TRUE;
+    case WM_CLOSE:
+      DestroyWindow(hwnd);
+      return 0;
+    case WM_SYSCOMMAND:
+      switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+          SendMessageA(hwnd, WM_CLOSE, 0, 0);
+          break;
+        case SC_MINIMIZE:
+          ShowWindowImpl(hwnd, SW_MINIMIZE);
+          break;
+        case SC_MAXIMIZE:
+          ShowWindowImpl(hwnd, SW_MAXIMIZE);
+          break;
+        case SC_RESTORE:
+          ShowWindowImpl(hwnd, SW_RESTORE);
+          break;
+      }
+      return 0;
+    case WM_ERASEBKGND: {
+      COLORREF color;
+      if (!w->background || !BrushColor(w->background, &color)) return 0;
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(As<HDC>(wParam), &r, w->background);
+      return 1;
+    }
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      if (BeginPaint(hwnd, &ps)) EndPaint(hwnd, &ps);
+      return 0;
+    }
+    default:
+      (void)lParam;
+      return 0;
+  }
+}
