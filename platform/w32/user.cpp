@@ -1,5 +1,4 @@
-// user32: window classes, windows, the window manager model, the message
-// queue, timers, painting and geometry.
+// user32: the module's state, looking windows up, counts and reset.
 #include "user_internal.h"
 
 namespace w32 {
@@ -57,12 +56,3 @@ void ResetUser() {
 }
 
 }  // namespace w32
-
-using namespace w32;
-
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  if (owner && !FindOrFail(owner)) return 0;
-  const char* shownCaption = caption ? caption : "Error";
-  TheRecords().messageBoxes.push_back(MessageBoxRecord{owner, text ? text : "", shownCaption, type});
-  return CurrentHost().ShowMessageBox(owner, text ? text : "", shownCaption, type);
-}
