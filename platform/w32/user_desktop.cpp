@@ -32,21 +32,35 @@ void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::st
   DestroyDeviceContext(hdc);
 }
 
+pixman_image_t* NewScreen(int width, int height) {
+  pixman_image_t* screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
+  if (!screen) return nullptr;
+  pixman_color_t desktop{uint16_t(((kDesktopPixel >> 16) & 0xFF) * 0x101),
+                         uint16_t(((kDesktopPixel >> 8) & 0xFF) * 0x101), uint16_t((kDesktopPixel & 0xFF) * 0x101),
+                         0xFFFF};
+  pixman_box32_t all{0, 0, width, height};
+  pixman_image_fill_boxes(PIXMAN_OP_SRC, screen, &desktop, 1, &all);
+  return screen;
+}
+
 // Redraws what the window manager owns inside `area` (screen coordinates):
 // the desktop, our windows' frames and captions, other applications'
-// windows. Client areas inside it are invalidated for their owners to paint.
-void Recompose(const RECT& changed) {
+// windows. What this uncovers of client areas is invalidated for their
+// owners to paint; what stays hidden, or was not touched, is not.
+void RecomposeRegion(const pixman_region32_t* changed) {
   State& s = S();
-  if (!s.screen) return;
   pixman_region32_t area;
+  pixman_region32_init_rect(&area, 0, 0, unsigned(ScreenWidth()), unsigned(ScreenHeight()));
+  pixman_region32_intersect(&area, &area, changed);
+  if (!pixman_region32_not_empty(&area)) {
+    pixman_region32_fini(&area);
+    return;
+  }
   RECT screen{0, 0, ScreenWidth(), ScreenHeight()};
-  RECT r;
-  if (!IntersectRect(&r, &changed, &screen)) return;
-  RegionFromRect(&area, r);
   FillOnScreen(&area, screen, kDesktopPixel);
   for (HWND hwnd : s.zOrder) {
     Window* w = Find(hwnd);
-    if (!w || !Shown(*w) || w->state == ShowState::Minimized) continue;
+    if (!w || !Shown(*w) || w->place.state == ShowState::Minimized) continue;
     RECT outer = OuterRect(*w);
     RECT client = ClientOnScreen(*w);
     Frame f = FrameOf(*w);
@@ -60,34 +74,64 @@ void Recompose(const RECT& changed) {
     // The client area is the application's to paint.
     FillOnScreen(&area, client, kDesktopPixel);
     pixman_region32_t exposed;
-    RegionFromRect(&exposed, client);
+    pixman_region32_init(&exposed);
+    VisibleClientRegion(hwnd, &exposed);
     pixman_region32_intersect(&exposed, &exposed, &area);
     pixman_region32_translate(&exposed, Clamp(-int64_t(client.left)), Clamp(-int64_t(client.top)));
     if (pixman_region32_not_empty(&exposed)) Invalidate(hwnd, &exposed, true);
     pixman_region32_fini(&exposed);
   }
   for (const Cover& c : s.covers) FillOnScreen(&area, c.rect, kCoverPixel);
+  const pixman_box32_t* e = pixman_region32_extents(&area);
+  RECT r{e->x1, e->y1, e->x2, e->y2};
   pixman_region32_fini(&area);
   ScreenChanged(r);
 }
 
+void Recompose(const RECT& changed) {
+  pixman_region32_t area;
+  RegionFromRect(&area, changed);
+  RecomposeRegion(&area);
+  pixman_region32_fini(&area);
+}
+
+// Draws a window's frame and caption again (its activation changed), where
+// nothing covers them; its client area is left alone.
+void RedrawFrame(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w || !Shown(*w) || w->place.state == ShowState::Minimized) return;
+  pixman_region32_t frame;
+  RegionFromRect(&frame, OuterRect(*w));
+  SubtractRect(&frame, ClientOnScreen(*w));
+  const auto& z = S().zOrder;
+  auto it = std::find(z.begin(), z.end(), hwnd);
+  for (++it; it < z.end(); ++it) {
+    Window* above = Find(*it);
+    if (above && Shown(*above) && above->place.state != ShowState::Minimized) SubtractRect(&frame, OuterRect(*above));
+  }
+  for (const Cover& cv : S().covers) SubtractRect(&frame, cv.rect);
+  RecomposeRegion(&frame);
+  pixman_region32_fini(&frame);
+}
+
 pixman_image_t* Screen() {
-  if (!S().screen) ResetScreen(1024, 768);
   return S().screen;
 }
 
 int ScreenWidth() {
-  return S().screen ? pixman_image_get_width(S().screen) : 1024;
+  return pixman_image_get_width(S().screen);
 }
 
 int ScreenHeight() {
-  return S().screen ? pixman_image_get_height(S().screen) : 768;
+  return pixman_image_get_height(S().screen);
 }
 
 void ResetScreen(int width, int height) {
   State& s = S();
-  if (s.screen) pixman_image_unref(s.screen);
-  s.screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
+  pixman_image_t* screen = NewScreen(width, height);
+  if (!screen) return;
+  pixman_image_unref(s.screen);
+  s.screen = screen;
   Recompose(RECT{0, 0, width, height});
 }
 
@@ -98,7 +142,7 @@ void ScreenChanged(const RECT& r) {
 bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out) {
   Window* w = Find(hwnd);
   if (!w) return false;
-  if (!Shown(*w) || w->state == ShowState::Minimized) {
+  if (!Shown(*w) || w->place.state == ShowState::Minimized) {
     pixman_region32_clear(out);
     return true;
   }
@@ -115,7 +159,7 @@ bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out) {
   auto it = std::find(z.begin(), z.end(), hwnd);
   for (++it; it < z.end(); ++it) {
     Window* above = Find(*it);
-    if (above && Shown(*above) && above->state != ShowState::Minimized) SubtractRect(out, OuterRect(*above));
+    if (above && Shown(*above) && above->place.state != ShowState::Minimized) SubtractRect(out, OuterRect(*above));
   }
   for (const Cover& cv : S().covers) SubtractRect(out, cv.rect);
   return true;

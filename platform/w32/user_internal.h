@@ -36,6 +36,20 @@ struct WindowClass {
 
 enum class ShowState { Normal, Minimized, Maximized };
 
+// Where a window is and how it shows; every change goes through PlaceWindow.
+struct Placement {
+  RECT normal;  // outer rectangle in the normal state, screen coordinates
+  ShowState state = ShowState::Normal;
+  bool restoreToMaximized = false;
+  bool visible = false;
+};
+
+// WM_WINDOWPOSCHANGED's flags for "the client area kept its size / place",
+// from which the default procedure knows not to send WM_SIZE / WM_MOVE.
+constexpr UINT kNoClientSize = 0x0800;
+constexpr UINT kNoClientMove = 0x1000;
+constexpr UINT kStateChanged = 0x8000;
+
 struct Window {
   std::string className;
   WNDPROC proc;
@@ -44,13 +58,12 @@ struct Window {
   std::string title;
   DWORD style;
   DWORD exStyle;
-  RECT normal;  // outer rectangle in the normal state, screen coordinates
-  ShowState state = ShowState::Normal;
-  bool restoreToMaximized = false;
-  bool visible = false;
+  Placement place;
   bool destroying = false;
+  bool sizeSent = false;  // WM_SIZE and WM_MOVE told at least once
   pixman_region32_t update;  // client coordinates
   bool erasePending = false;
+  bool eraseRefused = false;  // WM_ERASEBKGND answered 0: BeginPaint says fErase
 
   Window() { pixman_region32_init(&update); }
   ~Window() { pixman_region32_fini(&update); }
@@ -72,6 +85,9 @@ struct Cover {
   RECT rect;
 };
 
+// A screen of that size showing the empty desktop (user_desktop.cpp).
+pixman_image_t* NewScreen(int width, int height);
+
 struct State {
   std::map<std::string, WindowClass> classes;  // key: lower-case name
   ATOM nextAtom = 0xC000;
@@ -79,6 +95,7 @@ struct State {
   std::vector<HWND> zOrder;  // bottom to top
   std::vector<Cover> covers;  // other applications' windows, above ours
   HWND active = nullptr;      // null: another application is active
+  HWND focus = nullptr;       // the window with the keyboard focus
   std::deque<MSG> posted;
   std::deque<MSG> input;
   bool quitPosted = false;
@@ -86,7 +103,8 @@ struct State {
   std::vector<Timer> timers;
   std::vector<HDC> windowDcs;  // handed out by GetDC and BeginPaint, ours to end
   UINT_PTR nextThreadTimer = 1;
-  pixman_image_t* screen = nullptr;
+  // There from the start: windows are composed onto it from the first one on.
+  pixman_image_t* screen = NewScreen(1024, 768);
 };
 
 struct Frame {
@@ -113,19 +131,27 @@ RECT Union(const RECT& a, const RECT& b);
 
 // ---- user_winpos.cpp
 Frame FrameOf(const Window& w);
+RECT OuterRectOf(const Window& w, const Placement& p);
 RECT OuterRect(const Window& w);
+RECT ClientOnScreenOf(const Window& w, const Placement& p);
 RECT ClientOnScreen(const Window& w);
 bool Shown(const Window& w);
 void RaiseToTop(HWND hwnd);
+void SetFocusTo(HWND hwnd);
 void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);
-void SendSizeAndMove(HWND hwnd);
+MINMAXINFO DefaultMinMaxInfo(const Window& w);
+void SendSize(HWND hwnd);
+void SendMove(HWND hwnd);
+void PlaceWindow(HWND hwnd, Placement next, UINT flags);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
 
 // ---- user_desktop.cpp
 void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
+void RecomposeRegion(const pixman_region32_t* area);
 void Recompose(const RECT& changed);
+void RedrawFrame(HWND hwnd);
 
 // ---- user_message.cpp
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -137,39 +163,15 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
 bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline);
 void KillWindowTimers(HWND hwnd);
 bool ValidFilter(HWND filter);
+void DropQueued(HWND hwnd);
 
 // ---- user_painting.cpp
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
+void EraseNow(HWND hwnd);
 HDC WindowDc(POINT origin, const pixman_region32_t* clip);
 bool EndWindowDc(HDC hdc);
 
 // ---- user_window.cpp
 void ForgetWindow(HWND hwnd);
-
-// ---- user_winpos.cpp, a template everyone may use
-// Changes the window's geometry or visibility and brings the screen and the
-// window's update region up to date.
-template <class Change>
-void Reshape(HWND hwnd, Change change) {
-  Window* w = Find(hwnd);
-  if (!w) return;
-  RECT before = OuterRect(*w);
-  RECT clientBefore = ClientOnScreen(*w);
-  bool shownBefore = Shown(*w);
-  change(*w);
-  RECT after = OuterRect(*w);
-  RECT clientAfter = ClientOnScreen(*w);
-  bool resized = (clientAfter.right - clientAfter.left) != (clientBefore.right - clientBefore.left) ||
-                 (clientAfter.bottom - clientAfter.top) != (clientBefore.bottom - clientBefore.top);
-  bool moved = clientAfter.left != clientBefore.left || clientAfter.top != clientBefore.top;
-  if (resized || moved || shownBefore != Shown(*w)) {
-    // Whole client repainted: CS_HREDRAW/CS_VREDRAW, a move, or a fresh show.
-    // What was pending outside a smaller client goes with the lost area.
-    if (resized) pixman_region32_clear(&w->update);
-    Invalidate(hwnd, nullptr, true);
-    Recompose(Union(before, after));
-  }
-  if (resized || moved) SendSizeAndMove(hwnd);
-}
 
 }  // namespace w32

@@ -115,6 +115,15 @@ void KillWindowTimers(HWND hwnd) {
   t.erase(std::remove_if(t.begin(), t.end(), [hwnd](const Timer& x) { return x.hwnd == hwnd; }), t.end());
 }
 
+// Messages posted to a window, or input for it, go with the window.
+void DropQueued(HWND hwnd) {
+  auto forWindow = [hwnd](const MSG& m) { return m.hwnd == hwnd; };
+  auto& posted = S().posted;
+  posted.erase(std::remove_if(posted.begin(), posted.end(), forWindow), posted.end());
+  auto& input = S().input;
+  input.erase(std::remove_if(input.begin(), input.end(), forWindow), input.end());
+}
+
 bool ValidFilter(HWND filter) {
   if (filter && !Find(filter)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);

@@ -23,6 +23,30 @@ void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase) {
   pixman_region32_fini(&bounds);
 }
 
+// Sends WM_ERASEBKGND at once for what of the window needs erasing, as a
+// window being placed does; the update region stays for WM_PAINT.
+void EraseNow(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w || !Shown(*w) || !w->erasePending || !pixman_region32_not_empty(&w->update)) return;
+  w->erasePending = false;
+  RECT c = ClientOnScreen(*w);
+  pixman_region32_t clip, update;
+  pixman_region32_init(&clip);
+  VisibleClientRegion(hwnd, &clip);
+  pixman_region32_init(&update);
+  pixman_region32_copy(&update, &w->update);
+  pixman_region32_translate(&update, c.left, c.top);
+  pixman_region32_intersect(&clip, &clip, &update);
+  pixman_region32_fini(&update);
+  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
+  pixman_region32_fini(&clip);
+  if (!hdc) return;
+  LRESULT erased = Send(hwnd, WM_ERASEBKGND, WPARAM(Raw(hdc)), 0);
+  EndWindowDc(hdc);
+  if (Window* still = Find(hwnd)) still->eraseRefused = !erased;
+  ScreenChanged(c);
+}
+
 // A device context on the screen for a window (or the whole screen); only
 // these can be ended by ReleaseDC and EndPaint.
 HDC WindowDc(POINT origin, const pixman_region32_t* clip) {
@@ -104,14 +128,16 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
   pixman_region32_intersect(&clip, &clip, &update);
   pixman_region32_fini(&update);
   bool erase = w->erasePending;
+  bool refused = w->eraseRefused;
   pixman_region32_clear(&w->update);
   w->erasePending = false;
+  w->eraseRefused = false;
   HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
   pixman_region32_fini(&clip);
   std::memset(ps, 0, sizeof(*ps));
   ps->hdc = hdc;
   ps->rcPaint = paint;
-  ps->fErase = erase;
+  ps->fErase = refused;
   if (hdc && erase) ps->fErase = Send(hwnd, WM_ERASEBKGND, WPARAM(Raw(hdc)), 0) ? FALSE : TRUE;
   if (hdc) ScreenChanged(RECT{c.left + paint.left, c.top + paint.top, c.left + paint.right, c.top + paint.bottom});
   return hdc;

@@ -4,12 +4,15 @@
 
 namespace w32 {
 
-// Drops every trace of a window; its handle is stale from here on.
+// Drops every trace of a window, messages still queued for it included;
+// its handle is stale from here on.
 void ForgetWindow(HWND hwnd) {
   KillWindowTimers(hwnd);
+  DropQueued(hwnd);
   auto& z = S().zOrder;
   z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
   if (S().active == hwnd) S().active = nullptr;
+  if (S().focus == hwnd) S().focus = nullptr;
   S().windows.Remove(Raw(hwnd));
 }
 
@@ -47,7 +50,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     height = ScreenHeight() * 3 / 4;
   }
   // Windows clamps negative sizes to zero.
-  w->normal = Place(x, y, width, height);
+  w->place.normal = Place(x, y, width, height);
   uintptr_t raw = S().windows.Add(std::move(w));
   if (!raw) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
@@ -56,22 +59,28 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   HWND hwnd = As<HWND>(raw);
   S().zOrder.push_back(hwnd);
 
+  // Windows' order: the size limits, the non-client part, the client area
+  // worked out from the frame, then WM_CREATE. Refused at WM_NCCREATE or
+  // WM_CREATE, the window was never fully made: only WM_NCDESTROY follows.
+  // WM_SIZE and WM_MOVE wait for the first show.
+  MINMAXINFO limits = DefaultMinMaxInfo(*Find(hwnd));
+  Send(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&limits)));
   CREATESTRUCTA cs{param, hInstance, menu, parent, height, width, y, x, LONG(style), windowName,
                    c->record.lpszClassName, exStyle};
-  if (!Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs)))) {
-    // Refused before it was created: only the non-client part ends.
+  bool made = Find(hwnd) && Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs)));
+  if (made) {
+    RECT frame = OuterRect(*Find(hwnd));
+    Send(hwnd, WM_NCCALCSIZE, FALSE, LPARAM(reinterpret_cast<intptr_t>(&frame)));
+    made = Find(hwnd) && Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) != -1;
+  }
+  if (!made) {
     if (Find(hwnd)) {
       Send(hwnd, WM_NCDESTROY, 0, 0);
-      ForgetWindow(hwnd);
+      if (Find(hwnd)) ForgetWindow(hwnd);
     }
     return nullptr;
   }
-  if (Send(hwnd, WM_CREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs))) == -1) {
-    if (Find(hwnd)) DestroyWindow(hwnd);
-    return nullptr;
-  }
   if (!Find(hwnd)) return nullptr;
-  SendSizeAndMove(hwnd);
   if (Window* cw = Find(hwnd); cw && (style & WS_VISIBLE)) {
     cw->style &= ~DWORD(WS_VISIBLE);
     int cmd = (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW;
@@ -84,11 +93,17 @@ BOOL DestroyWindow(HWND hwnd) {
   Window* w = FindOrFail(hwnd);
   if (!w) return FALSE;
   if (w->destroying) return TRUE;  // already on its way out (WM_DESTROY handler calling again)
-  RECT outer = OuterRect(*w);
-  bool wasShown = Shown(*w);
+  // Hidden first (without WM_SHOWWINDOW), then activation and focus move
+  // on, then WM_DESTROY and WM_NCDESTROY.
+  if (w->place.visible) {
+    Placement hidden = w->place;
+    hidden.visible = false;
+    PlaceWindow(hwnd, hidden, SWP_HIDEWINDOW | SWP_NOACTIVATE | SWP_NOZORDER | SWP_NOMOVE | SWP_NOSIZE);
+    if (!(w = Find(hwnd)) || w->destroying) return TRUE;
+  }
   w->destroying = true;
   if (S().active == hwnd) SetActive(NextActive(hwnd));
-  if (wasShown) Recompose(outer);
+  if (S().focus == hwnd) SetFocusTo(nullptr);
   Send(hwnd, WM_DESTROY, 0, 0);
   KillWindowTimers(hwnd);
   Send(hwnd, WM_NCDESTROY, 0, 0);
@@ -102,15 +117,18 @@ BOOL IsWindow(HWND hwnd) {
 
 BOOL IsWindowVisible(HWND hwnd) {
   Window* w = Find(hwnd);
-  return w && w->visible ? TRUE : FALSE;
+  return w && w->place.visible ? TRUE : FALSE;
 }
 
 HWND FindWindowA(LPCSTR className, LPCSTR windowName) {
-  // Top-level windows, topmost first; class names ignore case, as classes do.
+  // Top-level windows, hidden ones too, topmost first; names ignore case.
   const WindowClass* c = nullptr;
   if (className) {
     c = FindClass(className);
-    if (!c) return nullptr;
+    if (!c) {
+      SetLastError(ERROR_CANNOT_FIND_WND_CLASS);
+      return nullptr;
+    }
   }
   const auto& z = S().zOrder;
   for (auto it = z.rbegin(); it != z.rend(); ++it) {
@@ -137,7 +155,29 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (!w) return 0;
   switch (message) {
     case WM_NCCREATE:
+    case WM_NCACTIVATE:
+    case WM_QUERYOPEN:
       return TRUE;
+    case WM_WINDOWPOSCHANGING: {
+      // The size limits are asked for whenever the size may change.
+      const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos && !(pos->flags & SWP_NOSIZE)) {
+        MINMAXINFO limits = DefaultMinMaxInfo(*w);
+        SendMessageA(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&limits)));
+      }
+      return 0;
+    }
+    case WM_WINDOWPOSCHANGED: {
+      // Here, and only here, moves and new sizes become WM_MOVE and WM_SIZE.
+      const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      if (pos && !(pos->flags & kNoClientMove)) SendMove(hwnd);
+      if (pos && !(pos->flags & kNoClientSize)) SendSize(hwnd);
+      return 0;
+    }
+    case WM_ACTIVATE:
+      // An activated window that is not an icon takes the focus.
+      if (LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam)) SetFocusTo(hwnd);
+      return 0;
     case WM_CLOSE:
       DestroyWindow(hwnd);
       return 0;
@@ -171,7 +211,6 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
       return 0;
     }
     default:
-      (void)lParam;
       return 0;
   }
 }

@@ -16,9 +16,9 @@ Frame FrameOf(const Window& w) {
   return f;
 }
 
-RECT OuterRect(const Window& w) {
+RECT OuterRectOf(const Window& w, const Placement& p) {
   Frame f = FrameOf(w);
-  switch (w.state) {
+  switch (p.state) {
     case ShowState::Minimized:
       return RECT{kMinimizedPos, kMinimizedPos, kMinimizedPos + kMinimizedWidth,
                   kMinimizedPos + f.caption + 2 * f.y};
@@ -28,13 +28,17 @@ RECT OuterRect(const Window& w) {
     case ShowState::Normal:
       break;
   }
-  return w.normal;
+  return p.normal;
+}
+
+RECT OuterRect(const Window& w) {
+  return OuterRectOf(w, w.place);
 }
 
 // Client rectangle in screen coordinates; empty when minimised.
-RECT ClientOnScreen(const Window& w) {
-  RECT o = OuterRect(w);
-  if (w.state == ShowState::Minimized) return RECT{o.left, o.top, o.left, o.top};
+RECT ClientOnScreenOf(const Window& w, const Placement& p) {
+  RECT o = OuterRectOf(w, p);
+  if (p.state == ShowState::Minimized) return RECT{o.left, o.top, o.left, o.top};
   Frame f = FrameOf(w);
   RECT c{Clamp(int64_t(o.left) + f.x), Clamp(int64_t(o.top) + f.y + f.caption), Clamp(int64_t(o.right) - f.x),
          Clamp(int64_t(o.bottom) - f.y)};
@@ -43,41 +47,81 @@ RECT ClientOnScreen(const Window& w) {
   return c;
 }
 
-bool Shown(const Window& w) {
-  return w.visible && !w.destroying;
+RECT ClientOnScreen(const Window& w) {
+  return ClientOnScreenOf(w, w.place);
 }
 
+bool Shown(const Window& w) {
+  return w.place.visible && !w.destroying;
+}
+
+// Brings a window to the top of ours; what the windows above covered of it
+// is drawn again.
 void RaiseToTop(HWND hwnd) {
   auto& z = S().zOrder;
   auto it = std::find(z.begin(), z.end(), hwnd);
   if (it == z.end() || it + 1 == z.end()) return;
+  Window* w = Find(hwnd);
+  pixman_region32_t covered, above;
+  pixman_region32_init(&covered);
+  for (auto a = it + 1; a != z.end(); ++a) {
+    Window* x = Find(*a);
+    if (!x || !Shown(*x) || x->place.state == ShowState::Minimized) continue;
+    RegionFromRect(&above, OuterRect(*x));
+    pixman_region32_union(&covered, &covered, &above);
+    pixman_region32_fini(&above);
+  }
   z.erase(it);
   z.push_back(hwnd);
-  if (Window* w = Find(hwnd)) Recompose(OuterRect(*w));
+  if (w && Shown(*w)) {
+    RegionFromRect(&above, OuterRect(*w));
+    pixman_region32_intersect(&covered, &covered, &above);
+    pixman_region32_fini(&above);
+    RecomposeRegion(&covered);
+  }
+  pixman_region32_fini(&covered);
+}
+
+// Moves the keyboard focus: WM_KILLFOCUS to the window that loses it, then
+// WM_SETFOCUS to the one that gains it.
+void SetFocusTo(HWND hwnd) {
+  State& s = S();
+  HWND old = s.focus;
+  if (old == hwnd) return;
+  s.focus = hwnd;
+  if (old && Find(old)) Send(old, WM_KILLFOCUS, WPARAM(Raw(hwnd)), 0);
+  if (hwnd && Find(hwnd) && s.focus == hwnd) Send(hwnd, WM_SETFOCUS, WPARAM(Raw(old)), 0);
 }
 
 // Moves activation to `hwnd` (one of ours) or, for null, to another
-// application. WM_ACTIVATEAPP goes to all our windows when the application's
-// activity changes, before WM_ACTIVATE.
+// application, in Windows' order: the window that loses it hears
+// WM_NCACTIVATE and WM_ACTIVATE; when the application loses it, every window
+// hears WM_ACTIVATEAPP and the focus goes; when it gains it, WM_ACTIVATEAPP
+// comes first; then the new window hears WM_NCACTIVATE and WM_ACTIVATE, on
+// which the default procedure gives it the focus.
 void SetActive(HWND hwnd) {
   State& s = S();
   if (hwnd && !Find(hwnd)) hwnd = nullptr;  // a window already gone cannot take it
   HWND old = s.active;
   if (old == hwnd) return;
   s.active = hwnd;
-  // Losing the application's activation: the window hears it first, then the
-  // application. Gaining it: the other way round.
   bool appChanged = (old == nullptr) != (hwnd == nullptr);
-  if (appChanged && hwnd) SendToAll(WM_ACTIVATEAPP, TRUE, 0);
   if (old && Find(old)) {
-    Send(old, WM_ACTIVATE, WA_INACTIVE, LPARAM(Raw(hwnd)));
-    if (Window* w = Find(old)) Recompose(OuterRect(*w));
+    Send(old, WM_NCACTIVATE, FALSE, 0);
+    if (Find(old)) Send(old, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, IsIconic(old)), LPARAM(Raw(hwnd)));
+    RedrawFrame(old);
   }
-  if (appChanged && !hwnd) SendToAll(WM_ACTIVATEAPP, FALSE, 0);
-  if (hwnd && Find(hwnd)) {
-    Send(hwnd, WM_ACTIVATE, WA_ACTIVE, LPARAM(Raw(old)));
+  if (appChanged && !hwnd) {
+    SendToAll(WM_ACTIVATEAPP, FALSE, 0);
+    SetFocusTo(nullptr);
+  }
+  if (appChanged && hwnd) SendToAll(WM_ACTIVATEAPP, TRUE, 0);
+  if (hwnd && Find(hwnd) && s.active == hwnd) {
     RaiseToTop(hwnd);
-    if (Window* w = Find(hwnd)) Recompose(OuterRect(*w));
+    Send(hwnd, WM_NCACTIVATE, TRUE, 0);
+    if (Find(hwnd) && s.active == hwnd)
+      Send(hwnd, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, IsIconic(hwnd)), LPARAM(Raw(old)));
+    RedrawFrame(hwnd);
   }
 }
 
@@ -88,85 +132,256 @@ HWND NextActive(HWND leaving) {
   for (auto it = z.rbegin(); it != z.rend(); ++it) {
     if (*it == leaving) continue;
     Window* w = Find(*it);
-    if (w && Shown(*w) && w->state != ShowState::Minimized) return *it;
+    if (w && Shown(*w) && w->place.state != ShowState::Minimized) return *it;
   }
   return nullptr;
 }
 
-void SendSizeAndMove(HWND hwnd) {
+MINMAXINFO DefaultMinMaxInfo(const Window& w) {
+  Frame f = FrameOf(w);
+  MINMAXINFO info{};
+  info.ptMaxSize = POINT{ScreenWidth() + 2 * f.x, ScreenHeight() + 2 * f.y};
+  info.ptMaxPosition = POINT{-f.x, -f.y};
+  info.ptMinTrackSize = POINT{2 * f.x, 2 * f.y + f.caption};
+  info.ptMaxTrackSize = info.ptMaxSize;
+  return info;
+}
+
+void SendSize(HWND hwnd) {
   Window* w = Find(hwnd);
   if (!w) return;
+  w->sizeSent = true;
   RECT c = ClientOnScreen(*w);
-  WPARAM kind = w->state == ShowState::Minimized   ? SIZE_MINIMIZED
-                : w->state == ShowState::Maximized ? SIZE_MAXIMIZED
-                                                   : SIZE_RESTORED;
+  WPARAM kind = w->place.state == ShowState::Minimized   ? SIZE_MINIMIZED
+                : w->place.state == ShowState::Maximized ? SIZE_MAXIMIZED
+                                                         : SIZE_RESTORED;
   Send(hwnd, WM_SIZE, kind, MAKELPARAM(c.right - c.left, c.bottom - c.top));
-  if (!(w = Find(hwnd))) return;
+}
+
+void SendMove(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  w->sizeSent = true;
+  RECT c = ClientOnScreen(*w);
   Send(hwnd, WM_MOVE, 0, MAKELPARAM(c.left, c.top));
 }
 
+namespace {
+
+LONG Width(const RECT& r) {
+  return r.right - r.left;
+}
+LONG Height(const RECT& r) {
+  return r.bottom - r.top;
+}
+
+// The pixels a window showed of its client area, kept while it moves so
+// they can go along instead of being painted again.
+class ClientBits {
+ public:
+  ClientBits(HWND hwnd, const RECT& client) : m_origin{client.left, client.top} {
+    pixman_region32_init(&m_region);
+    VisibleClientRegion(hwnd, &m_region);
+    const pixman_box32_t* e = pixman_region32_extents(&m_region);
+    if (!pixman_region32_not_empty(&m_region)) return;
+    m_box = *e;
+    m_image = pixman_image_create_bits_no_clear(PIXMAN_x8r8g8b8, e->x2 - e->x1, e->y2 - e->y1, nullptr, 0);
+    if (m_image)
+      pixman_image_composite32(PIXMAN_OP_SRC, Screen(), nullptr, m_image, e->x1, e->y1, 0, 0, 0, 0, e->x2 - e->x1,
+                               e->y2 - e->y1);
+  }
+  ~ClientBits() {
+    pixman_region32_fini(&m_region);
+    if (m_image) pixman_image_unref(m_image);
+  }
+  ClientBits(const ClientBits&) = delete;
+  ClientBits& operator=(const ClientBits&) = delete;
+
+  // Puts the kept pixels where the client area now is, on what of it is
+  // visible, and takes that part out of the window's update region.
+  void MoveTo(HWND hwnd, Window& w, const RECT& client) {
+    if (!m_image) return;
+    const int dx = client.left - m_origin.x, dy = client.top - m_origin.y;
+    pixman_region32_t now;
+    pixman_region32_init(&now);
+    VisibleClientRegion(hwnd, &now);
+    pixman_region32_translate(&m_region, dx, dy);
+    pixman_region32_intersect(&now, &now, &m_region);
+    pixman_image_set_clip_region32(Screen(), &now);
+    pixman_image_composite32(PIXMAN_OP_SRC, m_image, nullptr, Screen(), 0, 0, 0, 0, m_box.x1 + dx, m_box.y1 + dy,
+                             m_box.x2 - m_box.x1, m_box.y2 - m_box.y1);
+    pixman_image_set_clip_region32(Screen(), nullptr);
+    pixman_region32_translate(&now, -client.left, -client.top);
+    pixman_region32_subtract(&w.update, &w.update, &now);
+    if (!pixman_region32_not_empty(&w.update)) w.erasePending = false;
+    pixman_region32_fini(&now);
+    ScreenChanged(client);
+  }
+
+ private:
+  POINT m_origin;
+  pixman_region32_t m_region;  // screen coordinates
+  pixman_box32_t m_box{};
+  pixman_image_t* m_image = nullptr;
+};
+
+}  // namespace
+
+// The one way a window is moved, sized, shown, hidden or changes its show
+// state, as SetWindowPos does it: WM_WINDOWPOSCHANGING (whose default
+// handling asks WM_GETMINMAXINFO when the size may change); WM_NCCALCSIZE
+// when the size or frame changes; activation of a window being shown; the
+// frame and whatever came to light erased at once, what the window must
+// paint left to WM_PAINT; then WM_WINDOWPOSCHANGED, whose default handling
+// sends WM_MOVE and WM_SIZE for what changed of the client area. A client
+// area that only moves takes its pixels along and needs no painting.
+void PlaceWindow(HWND hwnd, Placement next, UINT flags) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  const RECT target = OuterRectOf(*w, next);
+  WINDOWPOS pos{hwnd, nullptr, 0, 0, 0, 0, flags};
+  if (!(flags & SWP_NOMOVE)) pos.x = target.left, pos.y = target.top;
+  if (!(flags & SWP_NOSIZE)) pos.cx = Width(target), pos.cy = Height(target);
+  Send(hwnd, WM_WINDOWPOSCHANGING, 0, LPARAM(reinterpret_cast<intptr_t>(&pos)));
+  if (!(w = Find(hwnd))) return;
+  // The procedure may move or size a normal window differently.
+  if (next.state == ShowState::Normal) {
+    const RECT& n = next.normal;
+    if (!(flags & SWP_NOMOVE)) next.normal = Place(pos.x, pos.y, int64_t(n.right) - n.left, int64_t(n.bottom) - n.top);
+    if (!(flags & SWP_NOSIZE)) next.normal = Place(next.normal.left, next.normal.top, pos.cx, pos.cy);
+  }
+
+  const RECT outerBefore = OuterRect(*w), clientBefore = ClientOnScreen(*w);
+  const RECT outerAfter = OuterRectOf(*w, next), clientAfter = ClientOnScreenOf(*w, next);
+  const bool sized = Width(outerBefore) != Width(outerAfter) || Height(outerBefore) != Height(outerAfter);
+  const bool clientSized = Width(clientBefore) != Width(clientAfter) || Height(clientBefore) != Height(clientAfter);
+  const bool clientMoved = clientBefore.left != clientAfter.left || clientBefore.top != clientAfter.top;
+  const bool wasShown = Shown(*w);
+  if (sized || (flags & SWP_FRAMECHANGED)) {
+    NCCALCSIZE_PARAMS params{{outerAfter, outerBefore, clientBefore}, &pos};
+    Send(hwnd, WM_NCCALCSIZE, TRUE, LPARAM(reinterpret_cast<intptr_t>(&params)));
+    if (!(w = Find(hwnd))) return;
+  }
+
+  const bool bitsMove = wasShown && next.visible && !clientSized && clientMoved &&
+                        next.state != ShowState::Minimized && w->place.state == next.state;
+  std::unique_ptr<ClientBits> bits;
+  if (bitsMove) bits = std::make_unique<ClientBits>(hwnd, clientBefore);
+  // A new size (the class asks for it) or a fresh show means painting the
+  // whole client area again, seen or not.
+  if (clientSized) pixman_region32_clear(&w->update);
+  w->place = next;
+  if (clientSized || (!wasShown && Shown(*w))) Invalidate(hwnd, nullptr, true);
+  pixman_region32_t touched, after;
+  RegionFromRect(&touched, outerBefore);
+  RegionFromRect(&after, outerAfter);
+  pixman_region32_union(&touched, &touched, &after);
+  RecomposeRegion(&touched);
+  pixman_region32_fini(&after);
+  pixman_region32_fini(&touched);
+  if (bits) bits->MoveTo(hwnd, *w, clientAfter);
+
+  if (!wasShown && Shown(*w) && !(flags & SWP_NOACTIVATE)) SetActive(hwnd);
+  if (!(w = Find(hwnd))) return;
+  if (Shown(*w) && (sized || !wasShown || (flags & SWP_FRAMECHANGED))) {
+    Send(hwnd, WM_NCPAINT, 1, 0);
+    if (!(w = Find(hwnd))) return;
+  }
+  EraseNow(hwnd);
+  if (!(w = Find(hwnd))) return;
+
+  WINDOWPOS done{hwnd, nullptr, outerAfter.left, outerAfter.top, Width(outerAfter), Height(outerAfter),
+                 flags | (clientSized ? 0 : kNoClientSize) | (clientMoved ? 0 : kNoClientMove)};
+  Send(hwnd, WM_WINDOWPOSCHANGED, 0, LPARAM(reinterpret_cast<intptr_t>(&done)));
+}
+
+// ShowWindow. Visibility changes are announced with WM_SHOWWINDOW first. A
+// window being shown is activated while it is placed; one changing state,
+// after (restoring from an icon asks WM_QUERYOPEN; maximising asks
+// WM_GETMINMAXINFO). Minimising takes the focus away; SW_MINIMIZE and
+// SW_HIDE hand activation on, SW_SHOWMINNOACTIVE leaves it alone. The first
+// time a window is shown it hears WM_SIZE and WM_MOVE at the end.
 BOOL ShowWindowImpl(HWND hwnd, int cmd) {
   Window* w = FindOrFail(hwnd);
   if (!w) return FALSE;
-  BOOL wasVisible = w->visible ? TRUE : FALSE;
+  const BOOL wasVisible = w->place.visible ? TRUE : FALSE;
   if (cmd < SW_HIDE || cmd > SW_FORCEMINIMIZE) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
   if (cmd == SW_SHOWDEFAULT) cmd = SW_SHOWNORMAL;
-  bool willBeVisible = cmd != SW_HIDE;
-  if (willBeVisible != bool(wasVisible)) {
-    // The window hears of it before it happens.
-    Send(hwnd, WM_SHOWWINDOW, willBeVisible, 0);
+  const ShowState state = w->place.state;
+  Placement next = w->place;
+  next.visible = cmd != SW_HIDE;
+  UINT flags = SWP_NOSIZE | SWP_NOMOVE;
+  bool activate = false, handOn = false;
+  switch (cmd) {
+    case SW_HIDE:
+      if (!wasVisible) return FALSE;
+      flags |= SWP_NOACTIVATE;
+      handOn = true;
+      break;
+    case SW_SHOWMINIMIZED:
+    case SW_MINIMIZE:
+    case SW_SHOWMINNOACTIVE:
+    case SW_FORCEMINIMIZE:
+      if (state != ShowState::Minimized) next.restoreToMaximized = state == ShowState::Maximized;
+      next.state = ShowState::Minimized;
+      activate = cmd == SW_SHOWMINIMIZED;
+      handOn = cmd == SW_MINIMIZE || cmd == SW_FORCEMINIMIZE;
+      break;
+    case SW_SHOWMAXIMIZED:
+      next.state = ShowState::Maximized;
+      activate = true;
+      break;
+    case SW_SHOWNORMAL:
+    case SW_RESTORE:
+    case SW_SHOWNOACTIVATE:
+      next.state = cmd == SW_RESTORE && state == ShowState::Minimized && w->place.restoreToMaximized
+                       ? ShowState::Maximized
+                       : ShowState::Normal;
+      activate = cmd != SW_SHOWNOACTIVATE;
+      break;
+    case SW_SHOW:
+      activate = true;
+      break;
+    case SW_SHOWNA:
+      break;
+  }
+  const bool stateChanges = next.state != state;
+  if (stateChanges) flags = kStateChanged | SWP_FRAMECHANGED | SWP_NOCOPYBITS | SWP_NOZORDER;
+  if (next.visible && !wasVisible) flags |= SWP_SHOWWINDOW;
+  if (!next.visible) flags |= SWP_HIDEWINDOW;
+  if (!activate || stateChanges) flags |= SWP_NOACTIVATE;
+
+  if (next.visible != bool(wasVisible)) {
+    Send(hwnd, WM_SHOWWINDOW, next.visible, 0);
     if (!Find(hwnd)) return wasVisible;
   }
-  bool activate = false;
-  bool deactivate = false;
-  Reshape(hwnd, [&](Window& win) {
-    switch (cmd) {
-      case SW_HIDE:
-        win.visible = false;
-        deactivate = true;
-        break;
-      case SW_SHOWNORMAL:
-      case SW_RESTORE:
-      case SW_SHOWNOACTIVATE:
-        if (cmd == SW_RESTORE && win.state == ShowState::Minimized && win.restoreToMaximized)
-          win.state = ShowState::Maximized;
-        else
-          win.state = ShowState::Normal;
-        win.visible = true;
-        activate = cmd != SW_SHOWNOACTIVATE;
-        break;
-      case SW_SHOWMINIMIZED:
-      case SW_MINIMIZE:
-      case SW_SHOWMINNOACTIVE:
-      case SW_FORCEMINIMIZE:
-        if (win.state != ShowState::Minimized) win.restoreToMaximized = win.state == ShowState::Maximized;
-        win.state = ShowState::Minimized;
-        win.visible = true;
-        activate = cmd == SW_SHOWMINIMIZED;
-        deactivate = cmd != SW_SHOWMINIMIZED;
-        break;
-      case SW_SHOWMAXIMIZED:
-        win.state = ShowState::Maximized;
-        win.visible = true;
-        activate = true;
-        break;
-      case SW_SHOW:
-        win.visible = true;
-        activate = true;
-        break;
-      case SW_SHOWNA:
-        win.visible = true;
-        break;
-    }
-  });
-  if (!Find(hwnd)) return wasVisible;
+  if (stateChanges && state == ShowState::Minimized && !Send(hwnd, WM_QUERYOPEN, 0, 0)) return wasVisible;
+  if (stateChanges && next.state == ShowState::Maximized) {
+    MINMAXINFO info = DefaultMinMaxInfo(*w);
+    Send(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&info)));
+  }
+  if (stateChanges && next.state == ShowState::Minimized && S().focus == hwnd) SetFocusTo(nullptr);
+  if (!(w = Find(hwnd))) return wasVisible;
+  if (stateChanges || next.visible != bool(wasVisible)) {
+    // A hidden window being shown activates while it is placed.
+    if (activate && !stateChanges && !wasVisible) flags &= ~UINT(SWP_NOACTIVATE);
+    PlaceWindow(hwnd, next, flags);
+  }
+  if (!(w = Find(hwnd))) return wasVisible;
   if (activate) {
-    SetActive(hwnd);
-  } else if (deactivate && S().active == hwnd) {
+    if (S().active != hwnd)
+      SetActive(hwnd);
+    else if (S().focus != hwnd && w->place.state != ShowState::Minimized)
+      SetFocusTo(hwnd);  // back from an icon while still active
+  } else if (handOn && S().active == hwnd) {
     SetActive(NextActive(hwnd));
+  }
+  if ((w = Find(hwnd)) && Shown(*w) && !w->sizeSent) {
+    SendSize(hwnd);
+    SendMove(hwnd);
   }
   return wasVisible;
 }
@@ -181,12 +396,12 @@ BOOL ShowWindow(HWND hwnd, int showCommand) {
 
 BOOL IsIconic(HWND hwnd) {
   Window* w = Find(hwnd);
-  return w && w->state == ShowState::Minimized ? TRUE : FALSE;
+  return w && w->place.state == ShowState::Minimized ? TRUE : FALSE;
 }
 
 BOOL IsZoomed(HWND hwnd) {
   Window* w = Find(hwnd);
-  return w && w->state == ShowState::Maximized ? TRUE : FALSE;
+  return w && w->place.state == ShowState::Maximized ? TRUE : FALSE;
 }
 
 HWND GetActiveWindow() {
@@ -231,10 +446,13 @@ BOOL ScreenToClient(HWND hwnd, LPPOINT point) {
 }
 
 BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
-  if (!FindOrFail(hwnd)) return FALSE;
-  Reshape(hwnd, [&](Window& w) {
-    w.state = ShowState::Normal;
-    w.normal = Place(x, y, width, height);
-  });
+  Window* w = FindOrFail(hwnd);
+  if (!w) return FALSE;
+  Placement next = w->place;
+  next.state = ShowState::Normal;
+  next.normal = Place(x, y, width, height);
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  if (w->place.state != ShowState::Normal) flags |= kStateChanged | SWP_FRAMECHANGED;
+  PlaceWindow(hwnd, next, flags);
   return TRUE;
 }

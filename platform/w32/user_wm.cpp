@@ -19,26 +19,35 @@ void ActivateOther() {
 void Activate(HWND hwnd) {
   Window* w = Find(hwnd);
   if (!w || !Shown(*w)) return;
-  if (w->state == ShowState::Minimized)
+  if (w->place.state == ShowState::Minimized)
     ShowWindowImpl(hwnd, SW_RESTORE);
   else
     SetActive(hwnd);
 }
 
+// The user drags the frame: only a normal window can be dragged.
 void Move(HWND hwnd, int x, int y) {
-  Reshape(hwnd, [&](Window& w) {
-    if (w.state != ShowState::Normal) return;  // only a normal window can be dragged
-    w.normal = Place(x, y, int64_t(w.normal.right) - w.normal.left, int64_t(w.normal.bottom) - w.normal.top);
-  });
+  Window* w = Find(hwnd);
+  if (!w || w->place.state != ShowState::Normal) return;
+  Placement next = w->place;
+  const RECT& n = w->place.normal;
+  next.normal = Place(x, y, int64_t(n.right) - n.left, int64_t(n.bottom) - n.top);
+  PlaceWindow(hwnd, next, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// The user drags a border until the client area has that size; a minimised
+// or maximised window becomes a normal one.
 void ResizeClient(HWND hwnd, int width, int height) {
-  Reshape(hwnd, [&](Window& w) {
-    Frame f = FrameOf(w);
-    w.state = ShowState::Normal;
-    w.normal = Place(w.normal.left, w.normal.top, std::max(0, width) + int64_t(2 * f.x),
-                     std::max(0, height) + int64_t(2 * f.y + f.caption));
-  });
+  Window* w = Find(hwnd);
+  if (!w) return;
+  Frame f = FrameOf(*w);
+  Placement next = w->place;
+  next.state = ShowState::Normal;
+  next.normal = Place(w->place.normal.left, w->place.normal.top, std::max(0, width) + int64_t(2 * f.x),
+                      std::max(0, height) + int64_t(2 * f.y + f.caption));
+  UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
+  if (w->place.state != ShowState::Normal) flags |= kStateChanged | SWP_FRAMECHANGED;
+  PlaceWindow(hwnd, next, flags);
 }
 
 void Show(HWND hwnd, int showCommand) {

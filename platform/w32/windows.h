@@ -120,6 +120,29 @@ typedef struct tagCREATESTRUCTA {
   DWORD dwExStyle;
 } CREATESTRUCTA;
 
+typedef struct tagWINDOWPOS {
+  HWND hwnd;
+  HWND hwndInsertAfter;
+  int x;
+  int y;
+  int cx;
+  int cy;
+  UINT flags;
+} WINDOWPOS, *LPWINDOWPOS, *PWINDOWPOS;
+
+typedef struct tagMINMAXINFO {
+  POINT ptReserved;
+  POINT ptMaxSize;
+  POINT ptMaxPosition;
+  POINT ptMinTrackSize;
+  POINT ptMaxTrackSize;
+} MINMAXINFO, *LPMINMAXINFO, *PMINMAXINFO;
+
+typedef struct tagNCCALCSIZE_PARAMS {
+  RECT rgrc[3];
+  PWINDOWPOS lppos;
+} NCCALCSIZE_PARAMS, *LPNCCALCSIZE_PARAMS;
+
 typedef struct tagPAINTSTRUCT {
   HDC hdc;
   BOOL fErase;
@@ -137,6 +160,7 @@ typedef struct tagPAINTSTRUCT {
 #define LOWORD(l) ((WORD)(((uintptr_t)(l)) & 0xffff))
 #define HIWORD(l) ((WORD)((((uintptr_t)(l)) >> 16) & 0xffff))
 #define MAKELPARAM(l, h) ((LPARAM)(DWORD)((WORD)(l) | ((DWORD)(WORD)(h) << 16)))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)((WORD)(l) | ((DWORD)(WORD)(h) << 16)))
 
 // Class styles
 #define CS_VREDRAW 0x0001
@@ -187,11 +211,18 @@ typedef struct tagPAINTSTRUCT {
 #define WM_PAINT 0x000F
 #define WM_CLOSE 0x0010
 #define WM_QUIT 0x0012
+#define WM_QUERYOPEN 0x0013
 #define WM_ERASEBKGND 0x0014
 #define WM_SHOWWINDOW 0x0018
 #define WM_ACTIVATEAPP 0x001C
+#define WM_GETMINMAXINFO 0x0024
+#define WM_WINDOWPOSCHANGING 0x0046
+#define WM_WINDOWPOSCHANGED 0x0047
 #define WM_NCCREATE 0x0081
 #define WM_NCDESTROY 0x0082
+#define WM_NCCALCSIZE 0x0083
+#define WM_NCPAINT 0x0085
+#define WM_NCACTIVATE 0x0086
 #define WM_KEYDOWN 0x0100
 #define WM_CHAR 0x0102
 #define WM_SYSCOMMAND 0x0112
@@ -212,6 +243,19 @@ typedef struct tagPAINTSTRUCT {
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
+#define WA_CLICKACTIVE 2
+
+// SetWindowPos flags, as WM_WINDOWPOSCHANGING and WM_WINDOWPOSCHANGED carry them
+#define SWP_NOSIZE 0x0001
+#define SWP_NOMOVE 0x0002
+#define SWP_NOZORDER 0x0004
+#define SWP_NOREDRAW 0x0008
+#define SWP_NOACTIVATE 0x0010
+#define SWP_FRAMECHANGED 0x0020
+#define SWP_SHOWWINDOW 0x0040
+#define SWP_HIDEWINDOW 0x0080
+#define SWP_NOCOPYBITS 0x0100
+#define SWP_NOOWNERZORDER 0x0200
 
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001

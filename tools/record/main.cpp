@@ -37,17 +37,18 @@ const char* MessageName(UINT message) {
     case WM_PAINT: return "WM_PAINT";
     case WM_CLOSE: return "WM_CLOSE";
     case WM_QUIT: return "WM_QUIT";
+    case WM_QUERYOPEN: return "WM_QUERYOPEN";
     case WM_ERASEBKGND: return "WM_ERASEBKGND";
     case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
     case WM_ACTIVATEAPP: return "WM_ACTIVATEAPP";
-    case 0x0024: return "WM_GETMINMAXINFO";
-    case 0x0046: return "WM_WINDOWPOSCHANGING";
-    case 0x0047: return "WM_WINDOWPOSCHANGED";
+    case WM_GETMINMAXINFO: return "WM_GETMINMAXINFO";
+    case WM_WINDOWPOSCHANGING: return "WM_WINDOWPOSCHANGING";
+    case WM_WINDOWPOSCHANGED: return "WM_WINDOWPOSCHANGED";
     case WM_NCCREATE: return "WM_NCCREATE";
     case WM_NCDESTROY: return "WM_NCDESTROY";
-    case 0x0083: return "WM_NCCALCSIZE";
-    case 0x0085: return "WM_NCPAINT";
-    case 0x0086: return "WM_NCACTIVATE";
+    case WM_NCCALCSIZE: return "WM_NCCALCSIZE";
+    case WM_NCPAINT: return "WM_NCPAINT";
+    case WM_NCACTIVATE: return "WM_NCACTIVATE";
     case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
     case WM_TIMER: return "WM_TIMER";
     default: return nullptr;
@@ -56,14 +57,14 @@ const char* MessageName(UINT message) {
 
 // What lParam points to, for the messages whose lParam is a pointer: the
 // address itself would differ from run to run.
-const char* PointedTo(UINT message) {
+const char* PointedTo(UINT message, WPARAM wParam) {
   switch (message) {
     case WM_CREATE:
     case WM_NCCREATE: return "&CREATESTRUCTA";
-    case 0x0024: return "&MINMAXINFO";
-    case 0x0046:
-    case 0x0047: return "&WINDOWPOS";
-    case 0x0083: return "&NCCALCSIZE_PARAMS";
+    case WM_GETMINMAXINFO: return "&MINMAXINFO";
+    case WM_WINDOWPOSCHANGING:
+    case WM_WINDOWPOSCHANGED: return "&WINDOWPOS";
+    case WM_NCCALCSIZE: return wParam ? "&NCCALCSIZE_PARAMS" : "&RECT";
     default: return nullptr;
   }
 }
@@ -82,13 +83,13 @@ class Trace {
     const char* known = MessageName(message);
     if (!known) std::snprintf(name, sizeof name, "0x%04X", message);
     char lp[32];
-    const char* pointed = PointedTo(message);
+    const char* pointed = PointedTo(message, wParam);
     if (pointed)
       std::snprintf(lp, sizeof lp, "%s", pointed);
     else
       std::snprintf(lp, sizeof lp, "0x%" PRIxPTR, uintptr_t(lParam));
     char line[160];
-    std::snprintf(line, sizeof line, "%8lu  %*s%-22s wParam=0x%-8" PRIxPTR " lParam=%-18s", (unsigned long)headless::Now(),
+    std::snprintf(line, sizeof line, "%8lu  %*s%-22s wParam=0x%-14" PRIxPTR " lParam=%-18s", (unsigned long)headless::Now(),
                   int(2 * m_open.size()), "", known ? known : name, uintptr_t(wParam), lp);
     m_open.push_back(m_lines.size());
     m_lines.push_back(line);
