@@ -13,7 +13,6 @@
 
 namespace {
 
-const DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
 constexpr uint32_t kSentinel = 0x00A5A5A5;
 uint32_t Sentinel(int, int) { return kSentinel; }
 uint32_t Coded(int x, int y) { return (uint32_t(x) << 12) | uint32_t(y); }  // says where it is
@@ -102,7 +101,7 @@ TEST(DirectDrawBlt, RefusalsTouchNothing) {
   IDirectDrawClipper* c = NewClipper(dd);
   ASSERT_EQ(DD_OK, dst->SetClipper(c));
   EXPECT_EQ(DDERR_NOCLIPLIST, dst->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr));
-  ASSERT_EQ(DD_OK, c->SetHWnd(0, TestWindow(kStyle, 0, 0, 100, 100).hwnd()));
+  ASSERT_EQ(DD_OK, c->SetHWnd(0, TestWindow(kFramedStyle, 0, 0, 100, 100).hwnd()));
   EXPECT_EQ(DDERR_GENERIC, dst->Blt(nullptr, src, nullptr, DDBLT_WAIT, nullptr));
   for (uint32_t p : Read(dst).pixels) ASSERT_EQ(kSentinel, p);
 }
@@ -163,7 +162,7 @@ TEST(DirectDrawStretch, ClippingNeverChangesTheMapping) {
   // The clip list is in screen coordinates and applies as it stands to an
   // offscreen surface: a client area at the screen's origin cuts it to size.
   const int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
-  TestWindow w(kStyle, -fx, -fy - cap, 70 + 2 * fx, 45 + 2 * fy + cap);
+  TestWindow w(kFramedStyle, -fx, -fy - cap, 70 + 2 * fx, 45 + 2 * fy + cap);
   const RECT client = ClientOnScreen(w.hwnd());
   ASSERT_EQ((RECT{0, 0, 70, 45}), client);
   IDirectDraw* dd = NewDirectDraw();
@@ -197,7 +196,7 @@ struct RecordingHost : w32::Host {
 TEST(DirectDrawBltPrimary, WritesOnlyTheWindowsVisibleClientArea) {
   const int width = headless::ScreenWidth(), height = headless::ScreenHeight();
   // Off the left and bottom of the screen, partly under another application's window.
-  TestWindow w(kStyle, -40, height - 150, 300, 200);
+  TestWindow w(kFramedStyle, -40, height - 150, 300, 200);
   const RECT cover{100, height - 120, 160, height - 60};
   headless::CoverAt(0, cover);
   MSG m;

@@ -13,10 +13,10 @@ namespace {
 const IID kIidUnknown = {0, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 const IID kIidSurface = {0x6C14DB81, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
 const IID kIidClipper = {0x6C14DB85, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};
-const DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE, kPlain = DDSCAPS_OFFSCREENPLAIN;
+const DWORD kPlain = DDSCAPS_OFFSCREENPLAIN;
 
 IDirectDrawSurface* Plain(IDirectDraw* dd, DWORD w, DWORD h) { return NewSurface(dd, kPlain, w, h); }
-HWND DeadWindow() { return TestWindow(kStyle, 0, 0, 50, 50).hwnd(); }
+HWND DeadWindow() { return TestWindow(kFramedStyle, 0, 0, 50, 50).hwnd(); }
 // An object's count, left as it was.
 ULONG Refs(IUnknown* o) {
   o->AddRef();
@@ -40,7 +40,7 @@ TEST(DirectDrawCreate, RefusalsLeaveNothingBehind) {
   EXPECT_EQ(1u, headless::LiveDirectDrawObjects());
 
   // Cooperative levels: whole modes and live windows only.
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   IDirectDrawSurface* s = nullptr;
   DDSURFACEDESC d = SurfaceDesc(DDSCAPS_PRIMARYSURFACE);
   EXPECT_EQ(DDERR_NOCOOPERATIVELEVELSET, dd->CreateSurface(&d, &s, nullptr));
@@ -198,7 +198,7 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   EXPECT_EQ(DDERR_INVALIDPARAMS, s->Lock(&outside, &d, DDLOCK_WAIT, nullptr));
 
   IDirectDrawClipper* c = NewClipper(dd);
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   HWND got = nullptr;
   EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(1, w.hwnd()));
   EXPECT_EQ(DDERR_INVALIDPARAMS, c->SetHWnd(0, DeadWindow()));
@@ -209,7 +209,7 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
 
 TEST(DirectDrawFaults, EachCallCanBeMadeToFailOnce) {
   using C = headless::Call;
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   IDirectDraw *dd = NewDirectDraw(), *made = nullptr;
   IDirectDrawSurface *s = Plain(dd, 4, 4), *sf = nullptr;
   IDirectDrawClipper *c = NewClipper(dd), *cl = nullptr;

@@ -12,7 +12,6 @@
 
 namespace {
 
-const DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_VISIBLE;
 
 // Ends the test program (SIGALRM) when a call that must return has not within
 // `seconds`, so a hang fails the run instead of stopping it.
@@ -34,7 +33,7 @@ TEST(FaultInjection, CallsTheHostDoesNotKnowAreIgnored) {
 }
 
 TEST(VirtualClock, ATimerDueAtTheLastTickIsNoStall) {
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   Sleep(0xFFFFFF9Bu);
   ASSERT_EQ(1u, SetTimer(w.hwnd(), 1, 100, nullptr));  // due at 0xFFFFFFFF exactly
   MSG msg;
@@ -44,7 +43,7 @@ TEST(VirtualClock, ATimerDueAtTheLastTickIsNoStall) {
 }
 
 TEST(VirtualClock, TimersTickOnWhenTheTickCountWrapsRound) {
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   Sleep(0xFFFFFFF0u);
   ASSERT_EQ(0xFFFFFFF0u, GetTickCount());
   ASSERT_EQ(1u, SetTimer(w.hwnd(), 1, 100, nullptr));
@@ -63,7 +62,7 @@ TEST(VirtualClock, TimersTickOnWhenTheTickCountWrapsRound) {
 }
 
 TEST(UserActions, DueActionsRunWhileEarlierInputWaitsForAnotherFilter) {
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   headless::CloseAt(10, w.hwnd());
   headless::MoveAt(20, w.hwnd(), 50, 60);
   ASSERT_EQ(1u, SetTimer(w.hwnd(), 1, 1000, nullptr));
@@ -83,7 +82,7 @@ TEST(Geometry, HelpersAddIn32BitsAndRoundTrip) {
   RECT r{INT_MAX - 1, INT_MIN, 10, 20};
   ASSERT_TRUE(OffsetRect(&r, 2, -1));
   EXPECT_EQ((RECT{INT_MIN, INT_MAX, 12, 19}), r);
-  TestWindow w(kStyle, 300, 200, 200, 150);
+  TestWindow w(kFramedStyle, 300, 200, 200, 150);
   for (POINT p : {POINT{INT_MAX, INT_MIN}, POINT{INT_MIN, INT_MAX}, POINT{-5, 7}}) {
     POINT q = p;
     ASSERT_TRUE(ClientToScreen(w.hwnd(), &q) && ScreenToClient(w.hwnd(), &q));
@@ -93,7 +92,7 @@ TEST(Geometry, HelpersAddIn32BitsAndRoundTrip) {
 
 TEST(Geometry, WindowsAtTheEdgesOfIntKeepTheirSizesWithinReach) {
   // The right and bottom edges would pass INT_MAX: they stop there.
-  TestWindow w(kStyle, INT_MAX - 50, INT_MIN + 2, 200, 150);
+  TestWindow w(kFramedStyle, INT_MAX - 50, INT_MIN + 2, 200, 150);
   const HWND hwnd = w.hwnd();
   RECT r;
   ASSERT_TRUE(GetWindowRect(hwnd, &r));
@@ -132,7 +131,7 @@ TEST(Geometry, WindowsAtTheEdgesOfIntKeepTheirSizesWithinReach) {
 }
 
 TEST(Painting, TheUpdateRegionShrinksWithTheClientArea) {
-  TestWindow w(kStyle, 10, 10, 200, 150);
+  TestWindow w(kFramedStyle, 10, 10, 200, 150);
   // Invalidated whole, then moved and sized; the last two far out at the edge of int.
   const struct { int x, y, width, height; RECT update; } moves[] = {
       {10, 10, 50, 50, {0, 0, 42, 23}}, {INT_MAX - 200, 0, 200, 150, {0, 0, 192, 123}},

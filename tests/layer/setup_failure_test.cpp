@@ -52,9 +52,6 @@ TEST(SetupFailureAtTheClipper, LeavesBothSurfacesMadeAndReleasesOnlyPrimaryAndDi
   EXPECT_EQ(0u, headless::LiveDirectDrawObjects());
 }
 
-}  // namespace
-
-namespace {
 
 TEST(Release, OnAFreshObjectOnlyBeepsAndTwiceAfterSetUpBeepsTwice) {
   Probe fresh(GetModuleHandleA(NULL), "fresh", AppLikeProc);

@@ -8,7 +8,6 @@
 
 namespace {
 
-const DWORD kStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 const uint32_t kBlack = 0x000000;
 
 // Serves the queue, millisecond by millisecond, up to virtual time `until`.
@@ -21,21 +20,8 @@ void RunUntil(DWORD until) {
   }
 }
 
-std::vector<WPARAM> ActivateAppValues() {
-  std::vector<WPARAM> v;
-  for (const Seen& s : SeenMessages())
-    if (s.message == WM_ACTIVATEAPP) v.push_back(s.wParam);
-  return v;
-}
-
-POINT ClientOrigin(HWND hwnd) {
-  POINT p = {0, 0};
-  ClientToScreen(hwnd, &p);
-  return p;
-}
-
 TEST(VirtualClock, TimerTicksEveryPeriodAndLateTicksCollapse) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   ASSERT_NE(0u, SetTimer(w.hwnd(), 1, 100, NULL));
   std::vector<DWORD> ticks;
   MSG msg;
@@ -52,7 +38,7 @@ TEST(VirtualClock, TimerTicksEveryPeriodAndLateTicksCollapse) {
 }
 
 TEST(VirtualClock, InputComesAfterQuitAndBeforePaintAndTimer) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   SetTimer(w.hwnd(), 1, 10, NULL);
   headless::CloseAt(0, w.hwnd());
@@ -70,7 +56,7 @@ TEST(VirtualClock, InputComesAfterQuitAndBeforePaintAndTimer) {
 }
 
 TEST(VirtualClock, WaitingForeverIsReportedNotHung) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   MSG msg;
   EXPECT_EQ(-1, GetMessageA(&msg, NULL, 0, 0));
@@ -100,40 +86,8 @@ TEST(UserActions, CloseBoxEndsTheLoopThroughTheDefaultProcedure) {
   EXPECT_EQ(0u, headless::LiveTimers());
 }
 
-TEST(UserActions, AnotherApplicationTakesAndGivesBackActivation) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
-  EXPECT_EQ((std::vector<WPARAM>{1}), ActivateAppValues());
-  SetTimer(w.hwnd(), 1, 100, NULL);
-  headless::ActivateOtherAt(150);
-  headless::ActivateAt(450, w.hwnd());
-  RunUntil(500);
-  EXPECT_EQ((std::vector<WPARAM>{1, 0, 1}), ActivateAppValues());
-  EXPECT_EQ(w.hwnd(), GetActiveWindow());
-  // Leaving, the window hears it before the application; coming back, after.
-  std::vector<std::pair<UINT, WPARAM>> order;
-  for (const Seen& s : SeenMessages())
-    if (s.message == WM_ACTIVATE || s.message == WM_ACTIVATEAPP) order.push_back({s.message, s.wParam});
-  std::vector<std::pair<UINT, WPARAM>> expected = {{WM_ACTIVATEAPP, 1}, {WM_ACTIVATE, WA_ACTIVE},
-                                                   {WM_ACTIVATE, WA_INACTIVE}, {WM_ACTIVATEAPP, 0},
-                                                   {WM_ACTIVATEAPP, 1}, {WM_ACTIVATE, WA_ACTIVE}};
-  EXPECT_EQ(expected, order);
-}
-
-TEST(UserActions, MinimisingTheOnlyWindowDeactivatesTheApplication) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
-  SetTimer(w.hwnd(), 1, 100, NULL);
-  headless::MinimizeAt(100, w.hwnd());
-  headless::RestoreAt(300, w.hwnd());
-  RunUntil(200);
-  EXPECT_TRUE(IsIconic(w.hwnd()));
-  EXPECT_EQ((std::vector<WPARAM>{1, 0}), ActivateAppValues());
-  RunUntil(400);
-  EXPECT_FALSE(IsIconic(w.hwnd()));
-  EXPECT_EQ((std::vector<WPARAM>{1, 0, 1}), ActivateAppValues());
-}
-
 TEST(UserActions, MoveResizeAndMaximiseChangeTheGeometry) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   SetTimer(w.hwnd(), 1, 100, NULL);
   headless::MoveAt(100, w.hwnd(), 30, 40);
   headless::ResizeClientAt(200, w.hwnd(), 320, 240);
@@ -154,7 +108,7 @@ TEST(UserActions, MoveResizeAndMaximiseChangeTheGeometry) {
 }
 
 TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {
-  TestWindow w(kStyle, 100, 50, 200, 150);
+  TestWindow w(kFramedStyle, 100, 50, 200, 150);
   UpdateWindow(w.hwnd());
   POINT o = ClientOrigin(w.hwnd());
   RECT c;
@@ -169,7 +123,7 @@ TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {
 }
 
 TEST(Screen, UncoveredPartsArePaintedAgainThroughWmPaint) {
-  TestWindow w(kStyle, 0, 0, 300, 200);
+  TestWindow w(kFramedStyle, 0, 0, 300, 200);
   UpdateWindow(w.hwnd());
   SetTimer(w.hwnd(), 1, 100, NULL);
   POINT o = ClientOrigin(w.hwnd());
@@ -208,7 +162,7 @@ TEST(FaultInjection, FailedWindowCreationShowsNothing) {
 }
 
 TEST(FaultInjection, SetTimerFailsOnTheChosenCall) {
-  TestWindow w(kStyle, 0, 0, 100, 100);
+  TestWindow w(kFramedStyle, 0, 0, 100, 100);
   headless::FailNext(headless::Call::SetTimer, 1);
   EXPECT_NE(0u, SetTimer(w.hwnd(), 1, 100, NULL));
   SetLastError(0);
@@ -218,7 +172,7 @@ TEST(FaultInjection, SetTimerFailsOnTheChosenCall) {
 }
 
 TEST(Feedback, MessageBoxesAndBeepsAreRecorded) {
-  TestWindow w(kStyle, 0, 0, 100, 100);
+  TestWindow w(kFramedStyle, 0, 0, 100, 100);
   testing::internal::CaptureStderr();
   EXPECT_EQ(IDOK, MessageBoxA(w.hwnd(), "Something broke\n", "ERROR", MB_OK));
   std::string err = testing::internal::GetCapturedStderr();
@@ -238,7 +192,7 @@ TEST(Feedback, MessageBoxesAndBeepsAreRecorded) {
 }
 
 TEST(Host, ResetClearsEverythingAndRefusesBadSizes) {
-  TestWindow w(kStyle, 0, 0, 100, 100);
+  TestWindow w(kFramedStyle, 0, 0, 100, 100);
   SetTimer(w.hwnd(), 1, 100, NULL);
   Beep(0, 0);
   EXPECT_FALSE(headless::Reset(0, 100));
@@ -254,12 +208,8 @@ TEST(Host, ResetClearsEverythingAndRefusesBadSizes) {
   EXPECT_EQ(0u, headless::ScreenPixel(320, 0));  // outside the screen
 }
 
-}  // namespace
-
-namespace {
-
 TEST(Screen, ReleaseDCEndsOnlyContextsItHandedOut) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   IDirectDraw* dd = NULL;
   ASSERT_EQ(DD_OK, DirectDrawCreate(NULL, &dd, NULL));
   ASSERT_EQ(DD_OK, dd->SetCooperativeLevel(w.hwnd(), DDSCL_NORMAL));

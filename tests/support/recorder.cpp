@@ -1,8 +1,17 @@
 #include "recorder.h"
 
-#include <atomic>
+#ifndef _WIN32
+#include "headless.h"
+#endif
 
 LRESULT g_createResult = 0;
+bool g_handlePosChanged = false;
+const MSG* g_dispatching = nullptr;
+
+namespace {
+int g_depth = 0;                     // recording procedures running
+std::vector<int> g_defProcDepths;    // depths at which DefWindowProcA is running
+}  // namespace
 
 std::vector<Seen>& SeenMessages() {
   static std::vector<Seen> seen;
@@ -16,9 +25,17 @@ size_t CountSeen(UINT message) {
 }
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  SeenMessages().push_back(Seen{hwnd, message, wParam, lParam});
+  bool posted = g_depth == 0 && g_dispatching && g_dispatching->hwnd == hwnd && g_dispatching->message == message;
+  bool fromDefProc = !g_defProcDepths.empty() && g_defProcDepths.back() == g_depth;
+  SeenMessages().push_back(Seen{hwnd, message, wParam, lParam, posted, fromDefProc});
   if (message == WM_CREATE) return g_createResult;
-  return DefWindowProcA(hwnd, message, wParam, lParam);
+  if (message == WM_WINDOWPOSCHANGED && g_handlePosChanged) return 0;
+  ++g_depth;
+  g_defProcDepths.push_back(g_depth);
+  LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
+  g_defProcDepths.pop_back();
+  --g_depth;
+  return result;
 }
 
 TestWindow::TestWindow(DWORD style, int x, int y, int width, int height) {
@@ -49,3 +66,103 @@ void DrainQueue() {
   }
   SeenMessages().clear();
 }
+
+POINT ClientOrigin(HWND hwnd) {
+  POINT p = {0, 0};
+  ClientToScreen(hwnd, &p);
+  return p;
+}
+
+bool UnderWine() {
+#ifdef _WIN32
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+  return false;
+#endif
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+    g_dispatching = &msg;
+    DispatchMessageA(&msg);
+    g_dispatching = nullptr;
+  }
+}
+
+namespace {
+// Serves the queue until `heard` says so, for up to ten seconds.
+template <class F>
+void PumpUntil(F heard) {
+  DWORD start = GetTickCount();
+  while (!heard() && GetTickCount() - start < 10000) {
+    Pump();
+    if (!heard()) Sleep(10);
+  }
+}
+bool HeardActivateApp(WPARAM active) {
+  for (const Seen& s : SeenMessages())
+    if (s.message == WM_ACTIVATEAPP && (s.wParam != 0) == (active != 0)) return true;
+  return false;
+}
+}  // namespace
+
+#ifdef _WIN32
+// On Windows another application is another thread with a window of its own.
+namespace {
+HWND g_other = NULL;
+HANDLE g_otherThread = NULL;
+DWORD WINAPI OtherApplication(LPVOID) {
+  WNDCLASSA wc = {};
+  wc.lpfnWndProc = DefWindowProcA;
+  wc.hInstance = GetModuleHandleA(NULL);
+  wc.lpszClassName = "another-application";
+  RegisterClassA(&wc);
+  HWND hwnd = CreateWindowExA(0, wc.lpszClassName, "another", WS_OVERLAPPEDWINDOW, 700, 100, 200, 200, NULL, NULL,
+                              wc.hInstance, NULL);
+  g_other = hwnd;
+  ShowWindow(hwnd, SW_SHOW);
+  SetForegroundWindow(hwnd);
+  MSG msg;
+  while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
+  return 0;
+}
+}  // namespace
+
+void AnotherApplicationTakesOver() {
+  if (!g_otherThread) {
+    g_otherThread = CreateThread(NULL, 0, OtherApplication, NULL, 0, NULL);
+  } else {
+    SetForegroundWindow(g_other);
+  }
+  PumpUntil([] { return HeardActivateApp(FALSE); });
+}
+
+void BackTo(HWND ours) {
+  SetForegroundWindow(ours);
+  PumpUntil([] { return HeardActivateApp(TRUE); });
+}
+
+void AnotherApplicationQuits() {
+  if (!g_otherThread) return;
+  PostMessageA(g_other, WM_QUIT, 0, 0);
+  WaitForSingleObject(g_otherThread, 10000);
+  CloseHandle(g_otherThread);
+  g_otherThread = NULL;
+  g_other = NULL;
+}
+#else
+// On our layer the headless host plays the other application.
+void AnotherApplicationTakesOver() {
+  headless::ActivateOtherAt(headless::Now());
+  PumpUntil([] { return HeardActivateApp(FALSE); });
+}
+
+void BackTo(HWND ours) {
+  headless::ActivateAt(headless::Now(), ours);
+  PumpUntil([] { return HeardActivateApp(TRUE); });
+}
+
+void AnotherApplicationQuits() {}
+#endif

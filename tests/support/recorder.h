@@ -9,11 +9,23 @@
 
 #include "win32.h"
 
+// A visible top-level window with a caption, a system menu and a sizing
+// border: the program's own kind.
+const DWORD kFramedStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
+
+// Where the client area's top-left corner is on the screen.
+POINT ClientOrigin(HWND hwnd);
+
+// True when the Win32 build runs under Wine rather than on Windows itself.
+bool UnderWine();
+
 struct Seen {
   HWND hwnd;
   UINT message;
   WPARAM wParam;
   LPARAM lParam;
+  bool posted;       // dispatched from the queue by Pump()
+  bool fromDefProc;  // sent from inside DefWindowProcA
 };
 
 // Everything the recording procedure saw, in order.
@@ -21,6 +33,10 @@ std::vector<Seen>& SeenMessages();
 size_t CountSeen(UINT message);
 // What a recording window answers to WM_CREATE (0 or -1).
 extern LRESULT g_createResult;
+// When set, a recording window handles WM_WINDOWPOSCHANGED itself.
+extern bool g_handlePosChanged;
+// The message Pump() is dispatching, if any.
+extern const MSG* g_dispatching;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -41,3 +57,11 @@ class TestWindow {
 // Takes every pending message out of the queue without dispatching it,
 // then forgets what was seen.
 void DrainQueue();
+
+// Another application's window comes to the front and takes activation from
+// ours; and the user comes back to `ours`. Each returns once our side has
+// heard of it.
+void AnotherApplicationTakesOver();
+void BackTo(HWND ours);
+// Ends the other application's window, if there is one.
+void AnotherApplicationQuits();

@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "support/recorder.h"
+#include "support/sequence.h"
 
 namespace {
 
-const DWORD kStyle = WS_VISIBLE | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME;
 
 class Messages : public testing::Test {
  protected:
@@ -30,7 +30,7 @@ TEST_F(Messages, PostedMessagesComeInOrderAndQuitComesAfterThem) {
 }
 
 TEST_F(Messages, PaintComesAfterPostedAndBeforeTimer) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   ASSERT_TRUE(w.hwnd());
   DrainQueue();
   ASSERT_NE(0u, SetTimer(w.hwnd(), 3, 10, NULL));
@@ -55,7 +55,7 @@ TEST_F(Messages, PaintComesAfterPostedAndBeforeTimer) {
 }
 
 TEST_F(Messages, LateTimerPeriodsDoNotPileUp) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   const DWORD period = 10;
   ASSERT_NE(0u, SetTimer(w.hwnd(), 1, period, NULL));
@@ -76,7 +76,7 @@ TEST_F(Messages, LateTimerPeriodsDoNotPileUp) {
 }
 
 TEST_F(Messages, TimerWaitsForItsPeriod) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   DWORD start = GetTickCount();
   ASSERT_NE(0u, SetTimer(w.hwnd(), 1, 50, NULL));
@@ -88,7 +88,7 @@ TEST_F(Messages, TimerWaitsForItsPeriod) {
 }
 
 TEST_F(Messages, DestroyingTheWindowKillsItsTimers) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   HWND hwnd = w.hwnd();
   ASSERT_NE(0u, SetTimer(hwnd, 1, 10, NULL));
   ASSERT_TRUE(DestroyWindow(hwnd));
@@ -100,24 +100,17 @@ TEST_F(Messages, DestroyingTheWindowKillsItsTimers) {
 }
 
 TEST_F(Messages, CloseThroughTheDefaultProcedureDestroysTheWindow) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   HWND hwnd = w.hwnd();
   SeenMessages().clear();
   SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
   EXPECT_FALSE(IsWindow(hwnd));
-  EXPECT_EQ(1u, CountSeen(WM_CLOSE));
-  EXPECT_EQ(1u, CountSeen(WM_DESTROY));
-  // WM_CLOSE comes before WM_DESTROY.
-  size_t close = 0, destroy = 0;
-  for (size_t i = 0; i < SeenMessages().size(); ++i) {
-    if (SeenMessages()[i].message == WM_CLOSE) close = i;
-    if (SeenMessages()[i].message == WM_DESTROY) destroy = i;
-  }
-  EXPECT_LT(close, destroy);
+  EXPECT_TRUE(SawSequence({{WM_SYSCOMMAND}, {WM_CLOSE, kDefProc}, {WM_DESTROY, kDefProc}, {WM_NCDESTROY, kDefProc}},
+                          "SC_CLOSE"));
 }
 
 TEST_F(Messages, SendCallsTheProcedureAtOnceAndDispatchRoutesPostedOnes) {
-  TestWindow w(kStyle, 0, 0, 200, 150);
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   SendMessageA(w.hwnd(), WM_APP + 5, 9, 10);
   ASSERT_EQ(1u, CountSeen(WM_APP + 5));
@@ -129,9 +122,6 @@ TEST_F(Messages, SendCallsTheProcedureAtOnceAndDispatchRoutesPostedOnes) {
   EXPECT_EQ(1u, CountSeen(WM_APP + 6));
 }
 
-}  // namespace
-
-namespace {
 
 int g_timerProcCalls = 0;
 void CALLBACK CountingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
@@ -158,31 +148,6 @@ TEST_F(Messages, ThreadTimerCallsItsProcedure) {
   EXPECT_EQ(NULL, msg.hwnd);
   EXPECT_EQ(1, g_timerProcCalls);
   EXPECT_TRUE(KillTimer(NULL, id));
-}
-
-TEST_F(Messages, PostedMessagesOfADestroyedWindowAreNotDelivered) {
-  TestWindow w(WS_VISIBLE | WS_CAPTION, 0, 0, 200, 150);
-  DrainQueue();
-  HWND hwnd = w.hwnd();
-  PostMessageA(hwnd, WM_APP + 9, 0, 0);
-  DestroyWindow(hwnd);
-  MSG msg;
-  while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-  EXPECT_EQ(0u, CountSeen(WM_APP + 9));
-}
-
-TEST_F(Messages, HidingAndShowingSayShowWindowFirst) {
-  TestWindow w(WS_VISIBLE | WS_CAPTION, 0, 0, 200, 150);
-  DrainQueue();
-  ShowWindow(w.hwnd(), SW_HIDE);
-  ASSERT_GE(SeenMessages().size(), 1u);
-  EXPECT_EQ(UINT(WM_SHOWWINDOW), SeenMessages()[0].message);
-  EXPECT_EQ(0u, SeenMessages()[0].wParam);
-  SeenMessages().clear();
-  ShowWindow(w.hwnd(), SW_SHOWNA);
-  ASSERT_GE(SeenMessages().size(), 1u);
-  EXPECT_EQ(UINT(WM_SHOWWINDOW), SeenMessages()[0].message);
-  EXPECT_EQ(1u, SeenMessages()[0].wParam);
 }
 
 }  // namespace
