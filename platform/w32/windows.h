@@ -229,6 +229,7 @@ typedef struct tagPAINTSTRUCT {
 #define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
+#define WM_QUERYNEWPALETTE 0x030F
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 

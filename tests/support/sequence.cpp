@@ -35,6 +35,7 @@ std::string Name(UINT message) {
     case WM_NCACTIVATE: return "WM_NCACTIVATE";
     case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
     case WM_TIMER: return "WM_TIMER";
+    case WM_QUERYNEWPALETTE: return "WM_QUERYNEWPALETTE";
     default: {
       char hex[16];
       std::snprintf(hex, sizeof hex, "0x%04X", message);

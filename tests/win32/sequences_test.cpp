@@ -167,6 +167,14 @@ TEST_F(Sequences, CreateShowPaintAndTheFirstPumpAsTheProgramDoesThem) {
   EXPECT_TRUE(SawSequence(kQuiet, "the first pump"));
 }
 
+TEST_F(Sequences, ShowingAsksForAPaletteOnlyOnWindows) {
+  // Windows asks a window taking the focus to realise its palette; our
+  // screen is 32-bit colour and has none to realise.
+  TestWindow w(kFramedStyle, 0, 0, kWidth, kHeight);
+  EXPECT_TRUE(SawSequence({{WM_SHOWWINDOW}, {WM_QUERYNEWPALETTE}, {WM_ACTIVATEAPP}}, "CreateWindowExA, visible",
+                          DiffersOnPurpose{"no palette to realise"}));
+}
+
 TEST_F(Sequences, AHiddenWindowHearsOfItsSizeWhenFirstShown) {
   TestWindow w(kFramedStyle & ~WS_VISIBLE, 0, 0, kWidth, kHeight);
   EXPECT_TRUE(SawSequence(kCreateHidden, "CreateWindowExA, hidden"));
