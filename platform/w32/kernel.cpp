@@ -8,7 +8,6 @@
 namespace w32 {
 namespace {
 DWORD g_lastError = 0;
-Records g_records;
 struct Fault {
   bool armed = false;
   int skip = 0;
@@ -28,8 +27,10 @@ void SetHost(Host* host) {
   g_host = host;
 }
 
+// Made on first use: a global constructor may beep before ours run.
 Records& TheRecords() {
-  return g_records;
+  static Records* records = new Records;
+  return *records;
 }
 
 void FailNext(Call call, int skip) {
@@ -54,7 +55,7 @@ void ClearFaults() {
 
 void ResetKernel() {
   g_lastError = 0;
-  g_records = Records{};
+  TheRecords() = Records{};
   ClearFaults();
 }
 
@@ -80,8 +81,8 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 }
 
 BOOL Beep(DWORD frequency, DWORD duration) {
-  g_records.beeps++;
-  g_records.beepArgs.emplace_back(frequency, duration);
+  TheRecords().beeps++;
+  TheRecords().beepArgs.emplace_back(frequency, duration);
   return TRUE;
 }
 

@@ -8,6 +8,16 @@
 
 namespace {
 
+// A program's global constructors may call Win32 before main; Windows has
+// no order for them to keep.
+const HMODULE g_moduleAtStart = GetModuleHandleA(NULL);
+const HGDIOBJ g_brushAtStart = GetStockObject(BLACK_BRUSH);
+const BOOL g_peekedAtStart = [] {
+  MSG msg;
+  GetTickCount();
+  return PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);
+}();
+
 
 class Windows : public testing::Test {
  protected:
@@ -56,6 +66,12 @@ TEST_F(Windows, UnknownClassOrRefusedCreateGivesNoWindow) {
   TestWindow refused(kFramedStyle, 0, 0, 100, 100);
   EXPECT_EQ(NULL, refused.hwnd());
   EXPECT_EQ(1u, CountSeen(WM_CREATE));
+}
+
+TEST_F(Windows, CallsFromGlobalConstructorsWork) {
+  EXPECT_EQ(GetModuleHandleA(NULL), g_moduleAtStart);
+  EXPECT_EQ(GetStockObject(BLACK_BRUSH), g_brushAtStart);
+  EXPECT_FALSE(g_peekedAtStart);  // nothing queued yet
 }
 
 TEST_F(Windows, ClientAreaIsTheOuterRectangleLessTheFrame) {

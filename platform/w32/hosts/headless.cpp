@@ -105,11 +105,16 @@ class HeadlessHost : public w32::Host {
   std::function<void(LRESULT)> m_returned;
 };
 
-HeadlessHost g_headless;
+// Made on first use and never destroyed: a program may call the layer from
+// its global constructors and destructors, in whatever order they run.
+HeadlessHost& Headless() {
+  static HeadlessHost* host = new HeadlessHost;
+  return *host;
+}
 
 template <class F>
 void Do(DWORD at, F f) {
-  g_headless.Schedule(at, [f = std::move(f)](MSG*) {
+  Headless().Schedule(at, [f = std::move(f)](MSG*) {
     f();
     return false;
   });
@@ -119,7 +124,7 @@ void Do(DWORD at, F f) {
 
 namespace w32 {
 Host* NewHeadlessHost() {
-  return &g_headless;
+  return &Headless();
 }
 }  // namespace w32
 
@@ -127,7 +132,7 @@ namespace headless {
 
 bool Reset(int screenWidth, int screenHeight) {
   if (screenWidth < 1 || screenHeight < 1 || screenWidth > 16384 || screenHeight > 16384) return false;
-  w32::SetHost(&g_headless);
+  w32::SetHost(&Headless());
   // Objects first (they may still refer to windows), then windows and the
   // screen, then the records their destruction may have added to.
   w32::ResetDirectDraw();
@@ -135,16 +140,16 @@ bool Reset(int screenWidth, int screenHeight) {
   w32::ResetGdi();
   w32::ResetScreen(screenWidth, screenHeight);
   w32::ResetKernel();
-  g_headless.Reset();
+  Headless().Reset();
   return true;
 }
 
 DWORD Now() {
-  return g_headless.Now();
+  return Headless().Now();
 }
 
 void CloseAt(DWORD at, HWND hwnd) {
-  g_headless.Schedule(at, [hwnd](MSG* msg) { return w32::wm::Close(hwnd, msg); });
+  Headless().Schedule(at, [hwnd](MSG* msg) { return w32::wm::Close(hwnd, msg); });
 }
 void ActivateOtherAt(DWORD at) {
   Do(at, [] { w32::wm::ActivateOther(); });
@@ -168,7 +173,7 @@ void MaximizeAt(DWORD at, HWND hwnd) {
   Do(at, [hwnd] { w32::wm::Show(hwnd, SW_MAXIMIZE); });
 }
 int CoverAt(DWORD at, const RECT& rect) {
-  int id = g_headless.NextCoverId();
+  int id = Headless().NextCoverId();
   Do(at, [id, rect] { w32::wm::Cover(id, rect); });
   return id;
 }
@@ -179,7 +184,7 @@ void At(DWORD at, std::function<void()> step) {
   Do(at, std::move(step));
 }
 size_t PendingActions() {
-  return g_headless.Pending();
+  return Headless().Pending();
 }
 
 int ScreenWidth() {
@@ -222,17 +227,17 @@ std::vector<uint32_t> ScreenPixels(const RECT& area) {
 }
 
 void SetShowCommand(int showCommand) {
-  g_headless.SetShowCommand(showCommand);
+  Headless().SetShowCommand(showCommand);
 }
 int ShowCommand() {
-  return g_headless.ShowCommand();
+  return Headless().ShowCommand();
 }
 void WatchPrimaryBlts(std::function<void()> blitted) {
-  g_headless.WatchBlts(std::move(blitted));
+  Headless().WatchBlts(std::move(blitted));
 }
 void WatchWindowProcs(std::function<void(HWND, UINT, WPARAM, LPARAM)> entered,
                       std::function<void(LRESULT)> returned) {
-  g_headless.WatchProcs(std::move(entered), std::move(returned));
+  Headless().WatchProcs(std::move(entered), std::move(returned));
 }
 
 int BeepCount() {
@@ -264,7 +269,7 @@ void FailNext(Call call, int skip) {
 }
 
 bool Stalled() {
-  return g_headless.Stalled();
+  return Headless().Stalled();
 }
 
 }  // namespace headless
