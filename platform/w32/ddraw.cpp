@@ -24,7 +24,9 @@ constexpr DWORD kCooperativeFlags =
 constexpr DWORD kSurfaceDescFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT | DDSD_PIXELFORMAT;
 constexpr DWORD kSurfaceCaps = DDSCAPS_PRIMARYSURFACE | DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY |
                                DDSCAPS_VIDEOMEMORY;
-constexpr DWORD kBltFlags = DDBLT_WAIT | DDBLT_COLORFILL;
+// Blits finish before Blt returns here, so asking for one to run on its own
+// (DDBLT_ASYNC) or not to wait for a busy blitter (DDBLT_DONOTWAIT) changes nothing.
+constexpr DWORD kBltFlags = DDBLT_WAIT | DDBLT_COLORFILL | DDBLT_ASYNC | DDBLT_DONOTWAIT;
 
 const IID kIidUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 const IID kIidDirectDraw = {0x6C14DB80, 0xA733, 0x11CE, {0xA5, 0x21, 0x00, 0x20, 0xAF, 0x0B, 0xE5, 0x60}};

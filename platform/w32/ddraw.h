@@ -74,8 +74,10 @@ typedef const IID& REFIID;
 #define DDPF_RGB 0x00000040
 
 // Blt flags
+#define DDBLT_ASYNC 0x00000200
 #define DDBLT_COLORFILL 0x00000400
 #define DDBLT_WAIT 0x01000000
+#define DDBLT_DONOTWAIT 0x08000000
 
 // Lock flags
 #define DDLOCK_WAIT 0x00000001
