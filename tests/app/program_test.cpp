@@ -55,7 +55,9 @@ Outcome RunProgram(DWORD closeAt, const std::function<void()>& script = nullptr,
         }
     run.shots.push_back(s);
   });
-  headless::At(0, [&] {
+  // By value: when set-up fails the loop never runs, and the step is still
+  // waiting for the next look at the queue after this returns.
+  headless::At(0, [script, closeAt] {
     if (script) script();
     headless::CloseAt(closeAt, Window());
   });
