@@ -260,6 +260,18 @@ std::vector<Expected> CellCentres(POINT o, int sw, int sh, int dw, int dh) {
   return centres;
 }
 
+TEST_F(DirectDrawPrimerTest, BlitsTakeTheDocumentedWaitingFlags) {
+  // Asynchronous or not waiting for a busy blitter: documented flags, the
+  // same copy.
+  Probe& app = Open(160, 120);
+  Pattern(app.m_pBack, 160, 120);
+  POINT o = ClientOrigin();
+  RECT r = {o.x, o.y, o.x + 160, o.y + 120};
+  for (DWORD flags : {DWORD(DDBLT_ASYNC), DWORD(DDBLT_DONOTWAIT), DWORD(DDBLT_WAIT | DDBLT_ASYNC)})
+    EXPECT_EQ(DD_OK, app.m_pPrimary->Blt(&r, app.m_pBack, NULL, flags, NULL)) << std::hex << flags;
+  EXPECT_EQ("", AwaitScreen({{o.x + 9, o.y + 7, PatternAt(9, 7)}}));
+}
+
 TEST_F(DirectDrawPrimerTest, PresentStretchesToTheClientArea) {
   Probe& app = Open(160, 120);
   Pattern(app.m_pBack, 160, 120);

@@ -113,13 +113,10 @@ TEST_F(Messages, SendCallsTheProcedureAtOnceAndDispatchRoutesPostedOnes) {
   TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();
   SendMessageA(w.hwnd(), WM_APP + 5, 9, 10);
-  ASSERT_EQ(1u, CountSeen(WM_APP + 5));
   PostMessageA(w.hwnd(), WM_APP + 6, 0, 0);
-  EXPECT_EQ(0u, CountSeen(WM_APP + 6));
-  MSG msg;
-  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_APP + 6, WM_APP + 6, PM_REMOVE));
-  DispatchMessageA(&msg);
-  EXPECT_EQ(1u, CountSeen(WM_APP + 6));
+  EXPECT_TRUE(SawSequence({{WM_APP + 5, kWParam | kLParam, 9, 10}, {WM_APP + 6, kNever}}, "sent, and posted"));
+  Pump();
+  EXPECT_TRUE(SawSequence({{WM_APP + 6, kPosted}}, "the pump"));
 }
 
 
