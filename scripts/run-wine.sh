@@ -11,6 +11,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
 export WINEDEBUG=-all
+# Wine takes its code page from the locale; the tests expect Windows' Western one.
+export LC_ALL=C.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml="  # no Mono/Gecko installer prompts
 limit=${WINE_TIMEOUT:-600}
 

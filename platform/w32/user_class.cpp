@@ -3,9 +3,13 @@
 
 namespace w32 {
 
+namespace {
+
 bool IsAtom(LPCSTR name) {
   return reinterpret_cast<uintptr_t>(name) < 0x10000;
 }
+
+}  // namespace
 
 WindowClass* FindClass(LPCSTR name) {
   if (!name) return nullptr;

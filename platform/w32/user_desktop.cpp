@@ -4,6 +4,8 @@
 
 namespace w32 {
 
+namespace {
+
 void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) {
   pixman_region32_t part;
   RegionFromRect(&part, r);
@@ -31,6 +33,8 @@ void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::st
   TextOutA(hdc, 4, (caption.bottom - caption.top - 16) / 2, title.c_str(), int(title.size()));
   DestroyDeviceContext(hdc);
 }
+
+}  // namespace
 
 pixman_image_t* NewScreen(int width, int height) {
   pixman_image_t* screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);

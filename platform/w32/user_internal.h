@@ -118,7 +118,6 @@ Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
 
 // ---- user_class.cpp
-bool IsAtom(LPCSTR name);
 WindowClass* FindClass(LPCSTR name);
 
 // ---- user_rect.cpp
@@ -127,16 +126,12 @@ RECT Place(int64_t x, int64_t y, int64_t width, int64_t height);
 LONG Wrap(int64_t v);
 void RegionFromRect(pixman_region32_t* region, const RECT& r);
 void SubtractRect(pixman_region32_t* region, const RECT& r);
-RECT Union(const RECT& a, const RECT& b);
 
 // ---- user_winpos.cpp
 Frame FrameOf(const Window& w);
-RECT OuterRectOf(const Window& w, const Placement& p);
 RECT OuterRect(const Window& w);
-RECT ClientOnScreenOf(const Window& w, const Placement& p);
 RECT ClientOnScreen(const Window& w);
 bool Shown(const Window& w);
-void RaiseToTop(HWND hwnd);
 void SetFocusTo(HWND hwnd);
 void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);
@@ -147,8 +142,6 @@ void PlaceWindow(HWND hwnd, Placement next, UINT flags);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
 
 // ---- user_desktop.cpp
-void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel);
-void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title);
 void RecomposeRegion(const pixman_region32_t* area);
 void Recompose(const RECT& changed);
 void RedrawFrame(HWND hwnd);
@@ -156,22 +149,11 @@ void RedrawFrame(HWND hwnd);
 // ---- user_message.cpp
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
-void UpdateTimers(DWORD now);
-bool Matches(const MSG& m, HWND filter, UINT lo, UINT hi);
-bool RangeHas(UINT message, UINT lo, UINT hi);
-bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove);
-bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline);
 void KillWindowTimers(HWND hwnd);
-bool ValidFilter(HWND filter);
 void DropQueued(HWND hwnd);
 
 // ---- user_painting.cpp
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 void EraseNow(HWND hwnd);
-HDC WindowDc(POINT origin, const pixman_region32_t* clip);
-bool EndWindowDc(HDC hdc);
-
-// ---- user_window.cpp
-void ForgetWindow(HWND hwnd);
 
 }  // namespace w32

@@ -19,6 +19,8 @@ void SendToAll(UINT message, WPARAM wParam, LPARAM lParam) {
   for (HWND h : all) Send(h, message, wParam, lParam);
 }
 
+namespace {
+
 void UpdateTimers(DWORD now) {
   for (Timer& t : S().timers) {
     if (DWORD(now - t.nextExpiry) < 0x80000000u) {
@@ -110,6 +112,8 @@ bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline) {
   return any;
 }
 
+}  // namespace
+
 void KillWindowTimers(HWND hwnd) {
   auto& t = S().timers;
   t.erase(std::remove_if(t.begin(), t.end(), [hwnd](const Timer& x) { return x.hwnd == hwnd; }), t.end());
@@ -124,6 +128,8 @@ void DropQueued(HWND hwnd) {
   input.erase(std::remove_if(input.begin(), input.end(), forWindow), input.end());
 }
 
+namespace {
+
 bool ValidFilter(HWND filter) {
   if (filter && !Find(filter)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
@@ -131,6 +137,8 @@ bool ValidFilter(HWND filter) {
   }
   return true;
 }
+
+}  // namespace
 
 }  // namespace w32
 

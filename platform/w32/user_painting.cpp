@@ -23,6 +23,26 @@ void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase) {
   pixman_region32_fini(&bounds);
 }
 
+namespace {
+
+// A device context on the screen for a window (or the whole screen); only
+// these can be ended by ReleaseDC and EndPaint.
+HDC WindowDc(POINT origin, const pixman_region32_t* clip) {
+  HDC hdc = CreateDeviceContext(Screen(), origin, clip);
+  if (hdc) S().windowDcs.push_back(hdc);
+  return hdc;
+}
+
+bool EndWindowDc(HDC hdc) {
+  auto& dcs = S().windowDcs;
+  auto it = std::find(dcs.begin(), dcs.end(), hdc);
+  if (it == dcs.end()) return false;  // a surface's, or not a context at all
+  dcs.erase(it);
+  return DestroyDeviceContext(hdc);
+}
+
+}  // namespace
+
 // Sends WM_ERASEBKGND at once for what of the window needs erasing, as a
 // window being placed does; the update region stays for WM_PAINT.
 void EraseNow(HWND hwnd) {
@@ -47,21 +67,6 @@ void EraseNow(HWND hwnd) {
   ScreenChanged(c);
 }
 
-// A device context on the screen for a window (or the whole screen); only
-// these can be ended by ReleaseDC and EndPaint.
-HDC WindowDc(POINT origin, const pixman_region32_t* clip) {
-  HDC hdc = CreateDeviceContext(Screen(), origin, clip);
-  if (hdc) S().windowDcs.push_back(hdc);
-  return hdc;
-}
-
-bool EndWindowDc(HDC hdc) {
-  auto& dcs = S().windowDcs;
-  auto it = std::find(dcs.begin(), dcs.end(), hdc);
-  if (it == dcs.end()) return false;  // a surface's, or not a context at all
-  dcs.erase(it);
-  return DestroyDeviceContext(hdc);
-}
 
 }  // namespace w32
 

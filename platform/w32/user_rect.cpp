@@ -33,11 +33,6 @@ void SubtractRect(pixman_region32_t* region, const RECT& r) {
   pixman_region32_fini(&cut);
 }
 
-RECT Union(const RECT& a, const RECT& b) {
-  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-              std::max(a.bottom, b.bottom)};
-}
-
 }  // namespace w32
 
 using namespace w32;

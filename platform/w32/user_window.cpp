@@ -4,6 +4,8 @@
 
 namespace w32 {
 
+namespace {
+
 // Drops every trace of a window, messages still queued for it included;
 // its handle is stale from here on.
 void ForgetWindow(HWND hwnd) {
@@ -15,6 +17,8 @@ void ForgetWindow(HWND hwnd) {
   if (S().focus == hwnd) S().focus = nullptr;
   S().windows.Remove(Raw(hwnd));
 }
+
+}  // namespace
 
 }  // namespace w32
 

@@ -16,6 +16,8 @@ Frame FrameOf(const Window& w) {
   return f;
 }
 
+namespace {
+
 RECT OuterRectOf(const Window& w, const Placement& p) {
   Frame f = FrameOf(w);
   switch (p.state) {
@@ -31,9 +33,13 @@ RECT OuterRectOf(const Window& w, const Placement& p) {
   return p.normal;
 }
 
+}  // namespace
+
 RECT OuterRect(const Window& w) {
   return OuterRectOf(w, w.place);
 }
+
+namespace {
 
 // Client rectangle in screen coordinates; empty when minimised.
 RECT ClientOnScreenOf(const Window& w, const Placement& p) {
@@ -47,6 +53,8 @@ RECT ClientOnScreenOf(const Window& w, const Placement& p) {
   return c;
 }
 
+}  // namespace
+
 RECT ClientOnScreen(const Window& w) {
   return ClientOnScreenOf(w, w.place);
 }
@@ -54,6 +62,8 @@ RECT ClientOnScreen(const Window& w) {
 bool Shown(const Window& w) {
   return w.place.visible && !w.destroying;
 }
+
+namespace {
 
 // Brings a window to the top of ours; what the windows above covered of it
 // is drawn again.
@@ -81,6 +91,8 @@ void RaiseToTop(HWND hwnd) {
   }
   pixman_region32_fini(&covered);
 }
+
+}  // namespace
 
 // Moves the keyboard focus: WM_KILLFOCUS to the window that loses it, then
 // WM_SETFOCUS to the one that gains it.
