@@ -11,6 +11,7 @@
 
 #include "calls.h"
 #include "ddraw.h"
+#include "host.h"
 #include "windows.h"
 
 namespace w32 {
@@ -103,41 +104,6 @@ inline COLORREF ToColorRef(uint32_t pixel) {
   return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
 
-// ---- Host ------------------------------------------------------------------
-// What the layer needs from whatever stands in for the display and the user:
-// a millisecond clock, a way to wait, user input, and somewhere to show
-// message boxes and screen updates.
-
-class Host {
- public:
-  virtual ~Host() = default;
-  virtual DWORD Now() = 0;
-  // Waits until `deadline` (a Now() reading; none when `hasDeadline` is
-  // false) or until user input may be pending. Returns false when the wait
-  // could never end (nothing scheduled, no timer). Every DWORD is a real
-  // tick, so "no deadline" travels on its own.
-  virtual bool Wait(bool hasDeadline, DWORD deadline) = 0;
-  virtual void Sleep(DWORD milliseconds) = 0;
-  // Applies due user input. Input that becomes a queued message (the close
-  // box) is returned through `msg`, one at a time; true when it did.
-  virtual bool PollInput(MSG* msg) = 0;
-  // The modal box itself; the layer has already recorded it.
-  virtual int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) = 0;
-  // A part of the screen changed (screen coordinates).
-  virtual void ScreenChanged(const RECT&) {}
-  // A Blt onto the primary surface succeeded: a frame was presented.
-  virtual void PrimaryBlitted() {}
-  // A window procedure is called, and returns; calls nest when a procedure
-  // sends messages of its own.
-  virtual void ProcEntered(HWND, UINT, WPARAM, LPARAM) {}
-  virtual void ProcReturned(LRESULT) {}
-  // The show command the start-up code hands to WinMain.
-  virtual int ShowCommand() { return SW_SHOWDEFAULT; }
-};
-
-Host& CurrentHost();
-void SetHost(Host* host);  // null: the headless host
-
 // ---- Fault injection -------------------------------------------------------
 // Makes the call fail once, after `skip` more successful calls of that kind.
 void FailNext(Call call, int skip);
@@ -193,17 +159,5 @@ void ResetKernel();
 void ResetUser();
 void ResetGdi();
 void ResetDirectDraw();
-
-// Window-manager actions the hosts drive on the user's behalf.
-namespace wm {
-bool Close(HWND hwnd, MSG* msg);  // the close box: yields WM_SYSCOMMAND/SC_CLOSE
-void ActivateOther();             // another application comes to the front
-void Activate(HWND hwnd);         // the user clicks our window
-void Move(HWND hwnd, int x, int y);
-void ResizeClient(HWND hwnd, int width, int height);
-void Show(HWND hwnd, int showCommand);
-void Cover(int id, const RECT& rect);  // another application's window on top
-void Uncover(int id);
-}  // namespace wm
 
 }  // namespace w32

@@ -83,6 +83,7 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
 BOOL Beep(DWORD frequency, DWORD duration) {
   TheRecords().beeps++;
   TheRecords().beepArgs.emplace_back(frequency, duration);
+  CurrentHost().Beep(frequency, duration);
   return TRUE;
 }
 

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,8 @@ enum class ShowState { Normal, Minimized, Maximized };
 // Where a window is and how it shows; every change goes through PlaceWindow.
 struct Placement {
   RECT normal;  // outer rectangle in the normal state, screen coordinates
+  // The client area the desktop gave a maximised window; empty: the screen.
+  RECT maximized{};
   ShowState state = ShowState::Normal;
   bool restoreToMaximized = false;
   bool visible = false;
@@ -139,6 +142,7 @@ MINMAXINFO DefaultMinMaxInfo(const Window& w);
 void SendSize(HWND hwnd);
 void SendMove(HWND hwnd);
 void PlaceWindow(HWND hwnd, Placement next, UINT flags);
+void TellHost(HWND hwnd);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
 
 // ---- user_desktop.cpp

@@ -97,19 +97,18 @@ bool Retrieve(MSG* out, HWND filter, UINT lo, UINT hi, bool remove) {
   return false;
 }
 
-// The soonest moment a timer the filter takes can have a message; false
-// when there is none.
-bool NextTimerDeadline(HWND filter, UINT lo, UINT hi, DWORD* deadline) {
-  if (!RangeHas(WM_TIMER, lo, hi)) return false;
+// The soonest moment a timer the filter takes can have a message; none
+// when there is no such timer.
+std::optional<DWORD> NextTimerDeadline(HWND filter, UINT lo, UINT hi) {
+  std::optional<DWORD> deadline;
+  if (!RangeHas(WM_TIMER, lo, hi)) return deadline;
   DWORD now = CurrentHost().Now();
-  bool any = false;
   for (const Timer& t : S().timers) {
     if (filter && t.hwnd != filter) continue;
     DWORD due = t.ready ? now : t.nextExpiry;
-    if (!any || DWORD(due - now) < DWORD(*deadline - now)) *deadline = due;
-    any = true;
+    if (!deadline || DWORD(due - now) < DWORD(*deadline - now)) deadline = due;
   }
-  return any;
+  return deadline;
 }
 
 }  // namespace
@@ -152,9 +151,7 @@ BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax) {
   if (!ValidFilter(hwnd)) return -1;
   for (;;) {
     if (Retrieve(msg, hwnd, filterMin, filterMax, true)) return msg->message != WM_QUIT;
-    DWORD deadline = 0;
-    bool hasDeadline = NextTimerDeadline(hwnd, filterMin, filterMax, &deadline);
-    if (!CurrentHost().Wait(hasDeadline, deadline)) {
+    if (!CurrentHost().Wait(NextTimerDeadline(hwnd, filterMin, filterMax))) {
       SetLastError(ERROR_INVALID_PARAMETER);
       return -1;
     }

@@ -16,6 +16,7 @@ void ForgetWindow(HWND hwnd) {
   if (S().active == hwnd) S().active = nullptr;
   if (S().focus == hwnd) S().focus = nullptr;
   S().windows.Remove(Raw(hwnd));
+  CurrentHost().WindowDestroyed(hwnd);
 }
 
 }  // namespace
@@ -85,6 +86,7 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
     return nullptr;
   }
   if (!Find(hwnd)) return nullptr;
+  TellHost(hwnd);
   if (Window* cw = Find(hwnd); cw && (style & WS_VISIBLE)) {
     cw->style &= ~DWORD(WS_VISIBLE);
     int cmd = (style & WS_MINIMIZE) ? SW_SHOWMINIMIZED : (style & WS_MAXIMIZE) ? SW_SHOWMAXIMIZED : SW_SHOW;

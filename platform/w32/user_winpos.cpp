@@ -1,4 +1,6 @@
 // user32: frames and rectangles, show states, activation, moving and sizing.
+#include <cstdlib>
+
 #include "user_internal.h"
 
 namespace w32 {
@@ -24,9 +26,15 @@ RECT OuterRectOf(const Window& w, const Placement& p) {
     case ShowState::Minimized:
       return RECT{kMinimizedPos, kMinimizedPos, kMinimizedPos + kMinimizedWidth,
                   kMinimizedPos + f.caption + 2 * f.y};
-    case ShowState::Maximized:
-      // The frame hangs off the screen so the caption and client fill it.
+    case ShowState::Maximized: {
+      // The frame hangs off the screen (or the area the desktop gave) so the
+      // caption and client fill it.
+      const RECT& c = p.maximized;
+      if (c.right > c.left && c.bottom > c.top)
+        return RECT{Clamp(int64_t(c.left) - f.x), Clamp(int64_t(c.top) - f.y - f.caption), Clamp(int64_t(c.right) + f.x),
+                    Clamp(int64_t(c.bottom) + f.y)};
       return RECT{-f.x, -f.y, ScreenWidth() + f.x, ScreenHeight() + f.y};
+    }
     case ShowState::Normal:
       break;
   }
@@ -180,11 +188,12 @@ void SendMove(HWND hwnd) {
 
 namespace {
 
-LONG Width(const RECT& r) {
-  return r.right - r.left;
+// Rectangles may reach from one end of int to the other.
+int64_t Width(const RECT& r) {
+  return int64_t(r.right) - r.left;
 }
-LONG Height(const RECT& r) {
-  return r.bottom - r.top;
+int64_t Height(const RECT& r) {
+  return int64_t(r.bottom) - r.top;
 }
 
 // The pixels a window showed of its client area, kept while it moves so
@@ -212,8 +221,10 @@ class ClientBits {
   // Puts the kept pixels where the client area now is, on what of it is
   // visible, and takes that part out of the window's update region.
   void MoveTo(HWND hwnd, Window& w, const RECT& client) {
-    if (!m_image) return;
-    const int dx = client.left - m_origin.x, dy = client.top - m_origin.y;
+    const int64_t dx64 = int64_t(client.left) - m_origin.x, dy64 = int64_t(client.top) - m_origin.y;
+    // Moved further than any screen is wide: nothing of it can still show.
+    if (!m_image || std::abs(dx64) > 0x10000 || std::abs(dy64) > 0x10000) return;
+    const int dx = int(dx64), dy = int(dy64);
     pixman_region32_t now;
     pixman_region32_init(&now);
     VisibleClientRegion(hwnd, &now);
@@ -223,7 +234,7 @@ class ClientBits {
     pixman_image_composite32(PIXMAN_OP_SRC, m_image, nullptr, Screen(), 0, 0, 0, 0, m_box.x1 + dx, m_box.y1 + dy,
                              m_box.x2 - m_box.x1, m_box.y2 - m_box.y1);
     pixman_image_set_clip_region32(Screen(), nullptr);
-    pixman_region32_translate(&now, -client.left, -client.top);
+    pixman_region32_translate(&now, Clamp(-int64_t(client.left)), Clamp(-int64_t(client.top)));
     pixman_region32_subtract(&w.update, &w.update, &now);
     if (!pixman_region32_not_empty(&w.update)) w.erasePending = false;
     pixman_region32_fini(&now);
@@ -253,7 +264,7 @@ void PlaceWindow(HWND hwnd, Placement next, UINT flags) {
   const RECT target = OuterRectOf(*w, next);
   WINDOWPOS pos{hwnd, nullptr, 0, 0, 0, 0, flags};
   if (!(flags & SWP_NOMOVE)) pos.x = target.left, pos.y = target.top;
-  if (!(flags & SWP_NOSIZE)) pos.cx = Width(target), pos.cy = Height(target);
+  if (!(flags & SWP_NOSIZE)) pos.cx = Clamp(Width(target)), pos.cy = Clamp(Height(target));
   Send(hwnd, WM_WINDOWPOSCHANGING, 0, LPARAM(reinterpret_cast<intptr_t>(&pos)));
   if (!(w = Find(hwnd))) return;
   // The procedure may move or size a normal window differently.
@@ -302,9 +313,23 @@ void PlaceWindow(HWND hwnd, Placement next, UINT flags) {
   EraseNow(hwnd);
   if (!(w = Find(hwnd))) return;
 
-  WINDOWPOS done{hwnd, nullptr, outerAfter.left, outerAfter.top, Width(outerAfter), Height(outerAfter),
+  TellHost(hwnd);
+  WINDOWPOS done{hwnd, nullptr, outerAfter.left, outerAfter.top, Clamp(Width(outerAfter)), Clamp(Height(outerAfter)),
                  flags | (clientSized ? 0 : kNoClientSize) | (clientMoved ? 0 : kNoClientMove)};
   Send(hwnd, WM_WINDOWPOSCHANGED, 0, LPARAM(reinterpret_cast<intptr_t>(&done)));
+}
+
+// Tells the host how the window stands now, so a host that shows it can follow.
+void TellHost(HWND hwnd) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  WindowState state{w->title.c_str(),
+                    ClientOnScreen(*w),
+                    Shown(*w),
+                    w->place.state == ShowState::Minimized,
+                    w->place.state == ShowState::Maximized,
+                    (w->style & WS_THICKFRAME) != 0};
+  CurrentHost().WindowChanged(hwnd, state);
 }
 
 // ShowWindow. Visibility changes are announced with WM_SHOWWINDOW first. A

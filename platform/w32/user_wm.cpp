@@ -50,8 +50,34 @@ void ResizeClient(HWND hwnd, int width, int height) {
   PlaceWindow(hwnd, next, flags);
 }
 
+void MoveClient(HWND hwnd, int x, int y) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  Frame f = FrameOf(*w);
+  Move(hwnd, Clamp(int64_t(x) - f.x), Clamp(int64_t(y) - f.y - f.caption));
+}
+
 void Show(HWND hwnd, int showCommand) {
   ShowWindowImpl(hwnd, showCommand);
+}
+
+// The desktop maximised the window, or moved or sized it while maximised.
+void Maximized(HWND hwnd, const RECT& client) {
+  Window* w = Find(hwnd);
+  if (!w) return;
+  if (w->place.state != ShowState::Maximized) {
+    w->place.maximized = client;
+    ShowWindowImpl(hwnd, SW_MAXIMIZE);
+    return;
+  }
+  Placement next = w->place;
+  next.maximized = client;
+  PlaceWindow(hwnd, next, SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ScreenSize(int width, int height) {
+  if (width < 1 || height < 1 || width > 16384 || height > 16384) return;
+  if (width != ScreenWidth() || height != ScreenHeight()) ResetScreen(width, height);
 }
 
 void Cover(int id, const RECT& rect) {

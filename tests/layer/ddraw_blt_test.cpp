@@ -186,7 +186,7 @@ struct RecordingHost : w32::Host {
   RecordingHost() { w32::SetHost(this); }
   ~RecordingHost() override { w32::SetHost(nullptr); }
   DWORD Now() override { return inner.Now(); }
-  bool Wait(bool hasDeadline, DWORD deadline) override { return inner.Wait(hasDeadline, deadline); }
+  bool Wait(std::optional<DWORD> deadline) override { return inner.Wait(deadline); }
   void Sleep(DWORD ms) override { inner.Sleep(ms); }
   bool PollInput(MSG* msg) override { return inner.PollInput(msg); }
   int ShowMessageBox(HWND o, const char* t, const char* c, UINT u) override { return inner.ShowMessageBox(o, t, c, u); }

@@ -20,10 +20,10 @@ class HeadlessHost : public w32::Host {
  public:
   DWORD Now() override { return DWORD(m_now); }
 
-  bool Wait(bool hasDeadline, DWORD deadline) override {
+  bool Wait(std::optional<DWORD> deadline) override {
     // Timer deadlines are DWORD readings that wrap, as GetTickCount's do,
     // while the clock runs on: a deadline is the next moment showing it.
-    uint64_t next = hasDeadline ? m_now + DWORD(deadline - DWORD(m_now)) : kNever;
+    uint64_t next = deadline ? m_now + DWORD(*deadline - DWORD(m_now)) : kNever;
     if (!m_actions.empty() && m_actions.front().at < next) next = m_actions.front().at;
     if (next == kNever) {
       m_stalled = true;
