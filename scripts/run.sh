@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything (Linux and the 32-bit Windows
-# tarvelmin.exe), and shows the program: with no display to open a window on,
-# it records one lap on the headless host and says where the pictures are.
-# Arguments go to tarvelmin-record (see --help), e.g. --client 320x240.
+# tarvelmin.exe), and shows the program: in a window when there is a display
+# (X11 or Wayland); otherwise it records one lap on the headless host and
+# says where the pictures are. Arguments go to tarvelmin-record (see its
+# --help), e.g. --client 320x240.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -11,6 +12,12 @@ cmake --preset linux >/dev/null
 cmake --build --preset linux
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ $# -eq 0 ]; then
+  echo "Opening tarvelmin: close its window to end it."
+  if build/linux/tarvelmin; then exit 0; fi
+  echo "No window could be opened (see above); recording a lap instead."
+fi
 
 out="$root/build/lap"
 build/linux/tools/tarvelmin-record --out "$out" "$@"

@@ -1,8 +1,28 @@
-// The headless host: virtual clock, scripted user actions, in-memory screen.
+// The headless host: our windows on a screen in memory, for tests and
+// recordings.
+//
+// Platform:     none: no display, no user.
+// Pairs with:   host.h, whose interface it implements; headless.h, the script
+//               and the readings tests and tarvelmin-record use.
+// Dependencies: none beyond our layer.
+// Implements:
+//   [x] clock and waits: a virtual clock that moves only when the program
+//       waits, straight to the next timer or scripted action; a wait that
+//       could never end is reported, not hung. Started as a program's host
+//       (TARVELMIN_HOST=headless), the real clock instead, and waits sleep.
+//   [x] the user, scripted: the close box, another application, moving,
+//       sizing, minimising, maximising, restoring, other windows covering ours
+//   [x] the screen: read back pixel by pixel; frames presented and window
+//       procedure calls can be watched
+//   [x] message boxes: the text on stderr, answered at once with OK
+//   [x] fault injection for every set-up call (headless.h)
+// Limitations:
+//   [ ] nothing is shown to anyone
 #include "headless.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <deque>
 #include <functional>
 
@@ -18,9 +38,13 @@ struct Action {
 
 class HeadlessHost : public w32::Host {
  public:
-  DWORD Now() override { return DWORD(m_now); }
+  DWORD Now() override {
+    if (m_realClock) m_now = RealMilliseconds();
+    return DWORD(m_now);
+  }
 
   bool Wait(std::optional<DWORD> deadline) override {
+    Now();
     // Timer deadlines are DWORD readings that wrap, as GetTickCount's do,
     // while the clock runs on: a deadline is the next moment showing it.
     uint64_t next = deadline ? m_now + DWORD(*deadline - DWORD(m_now)) : kNever;
@@ -30,11 +54,27 @@ class HeadlessHost : public w32::Host {
       std::fprintf(stderr, "headless: GetMessageA would wait forever: no timer, no scheduled action, nothing posted\n");
       return false;
     }
-    if (next > m_now) m_now = next;
+    if (next > m_now) {
+      if (m_realClock)
+        SleepFor(next - m_now);
+      else
+        m_now = next;
+    }
     return true;
   }
 
-  void Sleep(DWORD milliseconds) override { m_now += milliseconds; }
+  void Sleep(DWORD milliseconds) override {
+    if (m_realClock)
+      SleepFor(milliseconds);
+    else
+      m_now += milliseconds;
+  }
+
+  // From here on, the real clock: for a program run on this host.
+  void UseRealClock() {
+    m_realClock = true;
+    m_now = RealMilliseconds();
+  }
 
   bool PollInput(MSG* msg) override {
     while (!m_actions.empty() && m_actions.front().at <= m_now) {
@@ -79,6 +119,7 @@ class HeadlessHost : public w32::Host {
   }
 
   void Reset() {
+    m_realClock = false;
     m_now = 0;
     m_actions.clear();
     m_stalled = false;
@@ -95,6 +136,17 @@ class HeadlessHost : public w32::Host {
 
  private:
   static constexpr uint64_t kNever = UINT64_MAX;
+  static uint64_t RealMilliseconds() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return uint64_t(t.tv_sec) * 1000 + uint64_t(t.tv_nsec) / 1000000;
+  }
+  static void SleepFor(uint64_t milliseconds) {
+    timespec t{time_t(milliseconds / 1000), long(milliseconds % 1000) * 1000000};
+    while (nanosleep(&t, &t) != 0) {
+    }
+  }
+  bool m_realClock = false;
   uint64_t m_now = 0;  // ms since Reset
   std::deque<Action> m_actions;
   bool m_stalled = false;
@@ -124,6 +176,11 @@ void Do(DWORD at, F f) {
 
 namespace w32 {
 Host* NewHeadlessHost() {
+  return &Headless();
+}
+
+Host* OpenHeadlessHost(std::string*) {
+  Headless().UseRealClock();
   return &Headless();
 }
 }  // namespace w32

@@ -1,0 +1,36 @@
+// The hosts, in order of preference, and how the start-up code picks one.
+#include <cstdlib>
+
+#include "../internal.h"
+
+namespace w32 {
+
+Host* OpenSdlHost(std::string* why);       // hosts/sdl.cpp
+Host* OpenHeadlessHost(std::string* why);  // hosts/headless.cpp
+
+const HostEntry kHosts[] = {
+    {"sdl", "a real window on the desktop (X11 or Wayland), through SDL2", true, OpenSdlHost},
+    // Never picked unasked: a program started where there is no display
+    // should say so, not run where nobody can see it.
+    {"headless", "no display: an in-memory screen, the program's timers on the real clock", false, OpenHeadlessHost},
+};
+const size_t kHostCount = sizeof kHosts / sizeof kHosts[0];
+
+Host* OpenHost(std::string* why) {
+  const char* named = std::getenv("TARVELMIN_HOST");
+  if (named && *named) {
+    for (const HostEntry& h : kHosts)
+      if (std::string(h.name) == named) return h.open(why);
+    *why = std::string("TARVELMIN_HOST names no host we have: '") + named + "' (there are:";
+    for (const HostEntry& h : kHosts) *why += std::string(" ") + h.name;
+    *why += ")";
+    return nullptr;
+  }
+  for (const HostEntry& h : kHosts) {
+    if (!h.chosenUnnamed) continue;
+    if (Host* host = h.open(why)) return host;
+  }
+  return nullptr;
+}
+
+}  // namespace w32

@@ -1,0 +1,385 @@
+// The SDL host: our windows as real windows on a Linux desktop.
+//
+// Platform:     X11 or Wayland, through SDL2.
+// Pairs with:   host.h, whose interface it implements, and the window
+//               manager's wm:: actions, which its events call.
+// Dependencies: SDL2 (video, events, message boxes); Xlib, only to notice an
+//               X display going away.
+// Implements:
+//   [x] clock and waits: the monotonic clock; a wait blocks in SDL until the
+//       next timer is due or an event comes, and never spins
+//   [x] windows: each of our top-level windows is an SDL window showing its
+//       client area, made (hidden) when ours is made and following it after:
+//       shown, hidden, moved, sized, minimised, maximised, restored, gone;
+//       the desktop draws the frame and caption; a sizing border makes it
+//       resizable
+//   [x] the close box: the same close path as the headless host's
+//   [x] focus: into and out of the application, through our activation model
+//   [x] moves, resizes, minimise, maximise and restore done on the desktop
+//   [x] exposure: drawn again from what our screen holds
+//   [x] screen updates: only what changed is handed to the display
+//   [x] message boxes: SDL's, with the text on stderr too
+//   [x] Beep: the terminal bell, when stderr is a terminal
+//   [x] a quit request (SIGINT, SIGTERM, the session ending): every window
+//       is closed as by its close box
+//   [x] the X display going away: the process ends at once, past SDL's
+//       teardown, which can wait forever on a dead connection
+// Limitations:
+//   [ ] keyboard and mouse: the program takes no input
+//   [ ] other applications' windows over ours: the desktop composes them, so
+//       our window manager takes every window of ours as fully visible
+//   [ ] a Wayland display going away is left to SDL
+//   [ ] one display, its size as it was at start
+#include <SDL.h>
+#include <X11/Xlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+#include "../internal.h"
+
+namespace {
+
+using w32::WindowState;
+
+uint32_t* ScreenRow(int y) {
+  pixman_image_t* s = w32::Screen();
+  return reinterpret_cast<uint32_t*>(reinterpret_cast<uint8_t*>(pixman_image_get_data(s)) +
+                                     size_t(y) * size_t(pixman_image_get_stride(s)));
+}
+
+bool Set(const char* variable) {
+  const char* value = std::getenv(variable);
+  return value && *value;
+}
+
+// The display we were pointed at, for messages.
+std::string DisplayName() {
+  if (Set("WAYLAND_DISPLAY")) return std::string("Wayland display ") + std::getenv("WAYLAND_DISPLAY");
+  if (Set("DISPLAY")) return std::string("display ") + std::getenv("DISPLAY");
+  return "the display";
+}
+
+bool Empty(const RECT& r) {
+  return r.right <= r.left || r.bottom <= r.top;
+}
+
+// Xlib calls this when the connection to the display breaks, and would then
+// exit through the exit handlers; SDL's teardown among them can wait forever
+// for an event from the dead display. End the process here instead.
+int DisplayLost(Display*) {
+  static const char kSaid[] = "tarvelmin: lost the connection to the display\n";
+  ssize_t written = write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
+  (void)written;
+  _exit(1);
+}
+
+struct Shown {
+  HWND hwnd;
+  SDL_Window* window;
+  WindowState told;  // what the window manager last said
+  std::string title;
+  RECT damage;       // changed since the last present, client coordinates
+};
+
+class SdlHost final : public w32::Host {
+ public:
+  bool Open(std::string* why) {
+    // Without a display SDL would fall back to drawing off screen, where
+    // nobody sees the window; unless a driver is asked for, say so instead.
+    const bool asked = Set("SDL_VIDEODRIVER");
+    if (!asked && !Set("DISPLAY") && !Set("WAYLAND_DISPLAY")) {
+      *why = "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+      return false;
+    }
+    // The one kind of display there is, so that a display that does not
+    // answer is not followed by noise from trying the other kind.
+    if (!asked && Set("DISPLAY") != Set("WAYLAND_DISPLAY")) SDL_SetHint(SDL_HINT_VIDEODRIVER, Set("DISPLAY") ? "x11" : "wayland");
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // the close box is ours to handle
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");    // a small demo keeps nobody awake
+    // The window's own framebuffer: no GPU renderer behind it, which would
+    // make the window again (a new one) on first use, and cost more than the
+    // few pixels a frame changes.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
+      *why = std::string("cannot open a window on ") + DisplayName() + ": " + SDL_GetError();
+      return false;
+    }
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!asked && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
+      SDL_Quit();
+      *why = std::string("cannot open a window on ") + DisplayName() + ": it does not answer";
+      return false;
+    }
+    if (std::strcmp(driver, "x11") == 0) XSetIOErrorHandler(DisplayLost);
+    std::atexit(SDL_Quit);
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) == 0) w32::wm::ScreenSize(mode.w, mode.h);
+    return true;
+  }
+
+  // ---- Clock and waiting
+
+  DWORD Now() override {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return DWORD(uint64_t(t.tv_sec) * 1000 + uint64_t(t.tv_nsec) / 1000000);
+  }
+
+  bool Wait(std::optional<DWORD> deadline) override {
+    Present();
+    if (!deadline) {
+      SDL_WaitEvent(nullptr);
+      return true;
+    }
+    DWORD left = *deadline - Now();
+    if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
+    SDL_WaitEventTimeout(nullptr, int(left));
+    return true;
+  }
+
+  void Sleep(DWORD milliseconds) override {
+    Present();
+    SDL_Delay(milliseconds);
+  }
+
+  // ---- Input
+
+  bool PollInput(MSG* msg) override {
+    while (!m_closing.empty()) {
+      HWND hwnd = m_closing.back();
+      m_closing.pop_back();
+      if (w32::wm::Close(hwnd, msg)) return true;
+    }
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+      if (Handle(event, msg)) return true;
+    return false;
+  }
+
+  // ---- Windows
+
+  void WindowChanged(HWND hwnd, const WindowState& state) override {
+    Shown* w = Find(hwnd);
+    if (!w) {
+      const RECT& c = state.client;
+      Uint32 flags = SDL_WINDOW_HIDDEN | (state.resizable ? SDL_WINDOW_RESIZABLE : 0);
+      SDL_Window* window = SDL_CreateWindow(state.title, c.left, c.top, std::max<int>(1, c.right - c.left),
+                                            std::max<int>(1, c.bottom - c.top), flags);
+      if (!window) {
+        std::fprintf(stderr, "tarvelmin: cannot make a window: %s\n", SDL_GetError());
+        return;
+      }
+      m_windows.push_back(Shown{hwnd, window, WindowState{"", {}, false, false, false, state.resizable}, "", {}});
+      w = &m_windows.back();
+    }
+    // What the desktop did itself needs no echo.
+    if (!m_following) Follow(*w, state);
+    w->told = state;
+    w->title = state.title;
+    w->told.title = w->title.c_str();
+    Damage(*w, RECT{0, 0, state.client.right - state.client.left, state.client.bottom - state.client.top});
+  }
+
+  void WindowDestroyed(HWND hwnd) override {
+    for (auto it = m_windows.begin(); it != m_windows.end(); ++it) {
+      if (it->hwnd != hwnd) continue;
+      SDL_DestroyWindow(it->window);
+      m_windows.erase(it);
+      return;
+    }
+  }
+
+  // ---- Screen
+
+  void ScreenChanged(const RECT& r) override {
+    for (Shown& w : m_windows) {
+      const RECT& c = w.told.client;
+      RECT part{std::max(r.left, c.left) - c.left, std::max(r.top, c.top) - c.top,
+                std::min(r.right, c.right) - c.left, std::min(r.bottom, c.bottom) - c.top};
+      Damage(w, part);
+    }
+  }
+
+  // ---- Feedback
+
+  int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) override {
+    std::fprintf(stderr, "%s: %s%s", caption, text, *text && text[std::strlen(text) - 1] == '\n' ? "" : "\n");
+    Shown* w = Find(owner);
+    Uint32 kind = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    SDL_ShowSimpleMessageBox(kind, caption, text, w ? w->window : nullptr);
+    return IDOK;
+  }
+
+  void Beep(DWORD, DWORD) override {
+    if (isatty(STDERR_FILENO)) {
+      ssize_t written = write(STDERR_FILENO, "\a", 1);
+      (void)written;
+    }
+  }
+
+ private:
+  // The desktop's events, as the window manager's actions. A change the
+  // window manager then reports back is what the desktop already shows.
+  bool Handle(const SDL_Event& event, MSG* msg) {
+    if (event.type == SDL_QUIT) {
+      for (const Shown& w : m_windows) m_closing.push_back(w.hwnd);
+      return false;
+    }
+    if (event.type != SDL_WINDOWEVENT) return false;
+    Shown* w = FindWindow(event.window.windowID);
+    if (!w) return false;
+    const HWND hwnd = w->hwnd;
+    const bool maximized = SDL_GetWindowFlags(w->window) & SDL_WINDOW_MAXIMIZED;
+    m_following = true;
+    bool queued = false;
+    switch (event.window.event) {
+      case SDL_WINDOWEVENT_CLOSE:
+        queued = w32::wm::Close(hwnd, msg);
+        break;
+      case SDL_WINDOWEVENT_FOCUS_GAINED:
+        w32::wm::Activate(hwnd);
+        break;
+      case SDL_WINDOWEVENT_FOCUS_LOST:
+        w32::wm::ActivateOther();
+        break;
+      case SDL_WINDOWEVENT_MOVED:
+      case SDL_WINDOWEVENT_SIZE_CHANGED:
+      case SDL_WINDOWEVENT_MAXIMIZED:
+        if (maximized) {
+          w32::wm::Maximized(hwnd, ClientArea(*w));
+        } else if (event.window.event == SDL_WINDOWEVENT_MOVED) {
+          w32::wm::MoveClient(hwnd, event.window.data1, event.window.data2);
+        } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+          w32::wm::ResizeClient(hwnd, event.window.data1, event.window.data2);
+        }
+        break;
+      case SDL_WINDOWEVENT_MINIMIZED:
+        w32::wm::Show(hwnd, SW_MINIMIZE);
+        break;
+      case SDL_WINDOWEVENT_RESTORED:
+        w32::wm::Show(hwnd, SW_RESTORE);
+        break;
+      case SDL_WINDOWEVENT_EXPOSED:
+        if (Shown* still = Find(hwnd)) Damage(*still, RECT{0, 0, 1 << 30, 1 << 30});
+        break;
+    }
+    m_following = false;
+    return queued;
+  }
+
+  // Asks SDL for what the window manager says and the SDL window does not show yet.
+  void Follow(Shown& w, const WindowState& to) {
+    const WindowState& was = w.told;
+    const RECT& c = to.client;
+    if (w.title != to.title) SDL_SetWindowTitle(w.window, to.title);
+    if (to.visible && !was.visible) {
+      SDL_ShowWindow(w.window);
+      SDL_RaiseWindow(w.window);
+    }
+    if (!to.visible && was.visible) SDL_HideWindow(w.window);
+    if (!to.visible) return;
+    if (to.minimized && !was.minimized) SDL_MinimizeWindow(w.window);
+    if (to.maximized && !was.maximized) SDL_MaximizeWindow(w.window);
+    if (!to.minimized && !to.maximized && (was.minimized || was.maximized)) SDL_RestoreWindow(w.window);
+    if (to.minimized || to.maximized) return;
+    int x, y, width, height;
+    SDL_GetWindowPosition(w.window, &x, &y);
+    SDL_GetWindowSize(w.window, &width, &height);
+    if (c.right - c.left != width || c.bottom - c.top != height)
+      SDL_SetWindowSize(w.window, std::max<int>(1, c.right - c.left), std::max<int>(1, c.bottom - c.top));
+    if (c.left != x || c.top != y) SDL_SetWindowPosition(w.window, c.left, c.top);
+  }
+
+  // Where the desktop has the window's client area now.
+  RECT ClientArea(const Shown& w) const {
+    int x, y, width, height;
+    SDL_GetWindowPosition(w.window, &x, &y);
+    SDL_GetWindowSize(w.window, &width, &height);
+    return RECT{x, y, x + width, y + height};
+  }
+
+  void Damage(Shown& w, const RECT& part) {
+    if (Empty(part)) return;
+    w.damage = Empty(w.damage) ? part
+                               : RECT{std::min(w.damage.left, part.left), std::min(w.damage.top, part.top),
+                                      std::max(w.damage.right, part.right), std::max(w.damage.bottom, part.bottom)};
+  }
+
+  // Hands each window's changed part to the display, from our screen.
+  void Present() {
+    for (Shown& w : m_windows) {
+      if (Empty(w.damage) || !w.told.visible || w.told.minimized) continue;
+      SDL_Surface* surface = SDL_GetWindowSurface(w.window);
+      if (!surface) continue;
+      const RECT& c = w.told.client;
+      // Only what the window, the surface and our screen all have.
+      const int64_t left = std::max<int64_t>({0, w.damage.left, -int64_t(c.left)});
+      const int64_t top = std::max<int64_t>({0, w.damage.top, -int64_t(c.top)});
+      const int64_t right = std::min<int64_t>({w.damage.right, surface->w, int64_t(c.right) - c.left,
+                                               int64_t(w32::ScreenWidth()) - c.left});
+      const int64_t bottom = std::min<int64_t>({w.damage.bottom, surface->h, int64_t(c.bottom) - c.top,
+                                                int64_t(w32::ScreenHeight()) - c.top});
+      RECT d{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
+      w.damage = RECT{};
+      if (Empty(d)) continue;
+      const int width = d.right - d.left;
+      const bool alpha = surface->format->Amask != 0;  // Wayland surfaces may read the padding byte as alpha
+      if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
+      for (LONG y = d.top; y < d.bottom; ++y) {
+        const uint32_t* from = ScreenRow(c.top + y) + c.left + d.left;
+        uint8_t* to = static_cast<uint8_t*>(surface->pixels) + size_t(y) * surface->pitch;
+        if (surface->format->format == SDL_PIXELFORMAT_RGB888 || surface->format->format == SDL_PIXELFORMAT_ARGB8888) {
+          uint32_t* row = reinterpret_cast<uint32_t*>(to) + d.left;
+          if (alpha)
+            for (int x = 0; x < width; ++x) row[x] = from[x] | 0xFF000000u;
+          else
+            std::memcpy(row, from, size_t(width) * 4);
+        } else {
+          SDL_ConvertPixels(width, 1, SDL_PIXELFORMAT_RGB888, from, width * 4, surface->format->format,
+                            to + d.left * surface->format->BytesPerPixel, surface->pitch);
+        }
+      }
+      if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+      SDL_Rect rect{int(d.left), int(d.top), width, int(d.bottom - d.top)};
+      SDL_UpdateWindowSurfaceRects(w.window, &rect, 1);
+    }
+  }
+
+  Shown* Find(HWND hwnd) {
+    for (Shown& w : m_windows)
+      if (w.hwnd == hwnd) return &w;
+    return nullptr;
+  }
+  Shown* FindWindow(Uint32 id) {
+    for (Shown& w : m_windows)
+      if (SDL_GetWindowID(w.window) == id) return &w;
+    return nullptr;
+  }
+
+  std::vector<Shown> m_windows;
+  std::vector<HWND> m_closing;  // to close, one a look, after a quit request
+  bool m_following = false;     // carrying out the desktop's own change
+};
+
+}  // namespace
+
+namespace w32 {
+
+Host* OpenSdlHost(std::string* why) {
+  static SdlHost* host = nullptr;
+  if (host) return host;
+  auto* opened = new SdlHost;
+  if (!opened->Open(why)) {
+    delete opened;
+    return nullptr;
+  }
+  return host = opened;
+}
+
+}  // namespace w32
