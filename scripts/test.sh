@@ -39,7 +39,7 @@ step() {
 native() {
   local preset=$1
   cmake --preset "$preset" && cmake --build --preset "$preset" &&
-    ctest --preset "$preset" --output-on-failure -V
+    ctest --preset "$preset" --output-on-failure --timeout 600 -V
 }
 
 step linux native linux

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include "headless.h"
+#include "support/rect.h"
 #include "support/recorder.h"
+#include "support/sequence.h"
+#include "w32/internal.h"
 #include "windows_primer.h"
 
 namespace {
@@ -105,6 +108,33 @@ TEST(UserActions, MoveResizeAndMaximiseChangeTheGeometry) {
   GetClientRect(w.hwnd(), &r);
   EXPECT_EQ(headless::ScreenWidth(), r.right);
   EXPECT_EQ(headless::ScreenHeight() - GetSystemMetrics(SM_CYCAPTION), r.bottom);
+}
+
+// What a desktop reports (the SDL host's events): where it put the client
+// area, that it maximised the window into an area of its own, the display's
+// size. Each becomes our window's state, with Windows' messages.
+TEST(UserActions, TheDesktopsPlacementsBecomeOurs) {
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
+  const int frame = GetSystemMetrics(SM_CXFRAME), caption = GetSystemMetrics(SM_CYCAPTION);
+  RECT r;
+  w32::wm::MoveClient(w.hwnd(), 104, 223);
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ((RECT{104 - frame, 223 - frame - caption, 304 - frame, 373 - frame - caption}), r);
+  SeenMessages().clear();
+  w32::wm::Maximized(w.hwnd(), RECT{0, 30, 800, 600});
+  EXPECT_TRUE(IsZoomed(w.hwnd()));
+  EXPECT_EQ((POINT{0, 30}), ClientOrigin(w.hwnd()));
+  EXPECT_TRUE(SawSequence({{WM_SIZE, kDefProc | kWParam | kLParam, SIZE_MAXIMIZED, MAKELPARAM(800, 570)}}, "maximised"));
+  w32::wm::Maximized(w.hwnd(), RECT{0, 30, 900, 600});  // the desktop's work area grew
+  EXPECT_TRUE(SawSequence({{WM_SIZE, kDefProc | kWParam | kLParam, SIZE_MAXIMIZED, MAKELPARAM(900, 570)}}, "again"));
+  w32::wm::Show(w.hwnd(), SW_RESTORE);
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ(104 - frame, r.left);
+  EXPECT_EQ(200, r.right - r.left);
+  w32::wm::ScreenSize(1280, 1024);
+  EXPECT_EQ(1280, GetSystemMetrics(SM_CXSCREEN));
+  w32::wm::ScreenSize(0, 1024);  // nonsense from a host changes nothing
+  EXPECT_EQ(1280, GetSystemMetrics(SM_CXSCREEN));
 }
 
 TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {

@@ -1,4 +1,4 @@
-// RECTs compared and printed whole in test expectations.
+// RECTs and POINTs compared and printed whole in test expectations.
 #pragma once
 
 #include <ostream>
@@ -10,4 +10,10 @@ inline bool operator==(const RECT& a, const RECT& b) {
 }
 inline void PrintTo(const RECT& r, std::ostream* os) {
   *os << "{" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << "}";
+}
+inline bool operator==(const POINT& a, const POINT& b) {
+  return a.x == b.x && a.y == b.y;
+}
+inline void PrintTo(const POINT& p, std::ostream* os) {
+  *os << "(" << p.x << ", " << p.y << ")";
 }
