@@ -129,7 +129,16 @@ HRESULT DirectDrawPrimer::Present() {
   RECT r = {0, 0, 0, 0};  // stays empty if the window is gone: the blit then refuses
   GetClientRect(m_hWnd, &r);
   OffsetRect(&r, p.x, p.y);
-  return m_pPrimary->Blt(&r, m_pBack, NULL, DDBLT_WAIT, NULL);
+  HRESULT hr = m_pPrimary->Blt(&r, m_pBack, NULL, DDBLT_WAIT, NULL);
+  if (hr == DDERR_SURFACELOST) {
+    // A display-mode change lost the surfaces: every blit would fail from
+    // now on and the window never change again. Restore them (the back
+    // surface comes back empty until the next frame) and try once more.
+    if (m_pPrimary->IsLost() == DDERR_SURFACELOST) m_pPrimary->Restore();
+    if (m_pBack->IsLost() == DDERR_SURFACELOST) m_pBack->Restore();
+    hr = m_pPrimary->Blt(&r, m_pBack, NULL, DDBLT_WAIT, NULL);
+  }
+  return hr;
 }
 
 bool DirectDrawPrimer::GetBackDC() {

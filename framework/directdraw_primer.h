@@ -20,7 +20,8 @@ class DirectDrawPrimer : public WindowsPrimer {
   // Beeps, then releases the primary surface and the DirectDraw object.
   void ReleaseObjects();
 
-  // Blits the whole back surface into the client area (scaled to fit).
+  // Blits the whole back surface into the client area (scaled to fit),
+  // restoring lost surfaces first when a display-mode change lost them.
   HRESULT Present();
 
   bool GetBackDC();

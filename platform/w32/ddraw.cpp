@@ -1,7 +1,12 @@
 // ddraw: the DirectDraw object, surfaces and clippers.
 //
 // Lifetimes follow COM, with one twist from DirectDraw itself: releasing the
-// DirectDraw object destroys every surface and clipper it made. Those
+// DirectDraw object destroys every surface and clipper it made.
+//
+// A change of display mode loses the surfaces that live in display memory
+// (all but those asked for in system memory): their contents are gone and
+// every Blt, GetDC and Lock on them fails with DDERR_SURFACELOST until the
+// owner calls Restore, which gives back the memory, cleared. Those
 // children free their pixels, DC and references at once, but their C++ shell
 // stays until its own count reaches zero (or the host resets), so a call
 // through a pointer the program still holds fails with DDERR_INVALIDOBJECT
@@ -91,8 +96,8 @@ class Clipper final : public IDirectDrawClipper {
 
 class Surface final : public IDirectDrawSurface {
  public:
-  Surface(DirectDraw* parent, pixman_image_t* image, DWORD caps)
-      : m_parent(parent), m_primary(image == nullptr), m_image(image), m_caps(caps) {}
+  Surface(DirectDraw* parent, pixman_image_t* image, DWORD caps, bool systemMemory)
+      : m_parent(parent), m_primary(image == nullptr), m_systemMemory(systemMemory), m_image(image), m_caps(caps) {}
 
   HRESULT QueryInterface(REFIID riid, void** object) override;
   ULONG AddRef() override { return ++m_refs; }
@@ -105,8 +110,15 @@ class Surface final : public IDirectDrawSurface {
   HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) override;
   HRESULT Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) override;
   HRESULT Unlock(LPVOID surfaceData) override;
+  HRESULT IsLost() override;
+  HRESULT Restore() override;
 
   bool Alive() const { return m_parent != nullptr; }
+  bool Lost() const { return m_lost; }
+  // The display mode changed under it.
+  void Lose() {
+    if (!m_systemMemory) m_lost = true;
+  }
   DirectDraw* Parent() const { return m_parent; }
   bool IsPrimary() const { return m_primary; }
   bool Busy() const { return m_dc || m_locked; }
@@ -124,6 +136,8 @@ class Surface final : public IDirectDrawSurface {
 
   DirectDraw* m_parent;  // null once destroyed
   bool m_primary;
+  bool m_systemMemory;  // asked for in system memory: never lost
+  bool m_lost = false;
   pixman_image_t* m_image;  // null for the primary surface and once destroyed
   DWORD m_caps;
   ULONG m_refs = 1;
@@ -267,6 +281,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
     if (!ValidRect(*rect) || !Inside(*rect, Width(), Height())) return DDERR_INVALIDPARAMS;
     r = *rect;
   }
+  if (m_lost) return DDERR_SURFACELOST;
   if (Busy()) return DDERR_SURFACEBUSY;
   Describe(desc);
   desc->dwFlags |= DDSD_LPSURFACE;
@@ -290,6 +305,7 @@ HRESULT Surface::GetDC(HDC* hdc) {
   if (!hdc) return DDERR_INVALIDPARAMS;
   if (m_dc) return DDERR_DCALREADYCREATED;
   *hdc = nullptr;
+  if (m_lost) return DDERR_SURFACELOST;
   if (TakeFault(Call::GetDC)) return DDERR_CANTCREATEDC;
   // A lock held at the same time does not keep GDI out, in DirectDraw either.
   HDC dc = CreateDeviceContext(Image(), POINT{0, 0}, nullptr);
@@ -306,6 +322,25 @@ HRESULT Surface::ReleaseDC(HDC hdc) {
   DestroyDeviceContext(m_dc);
   m_dc = nullptr;
   if (IsPrimary()) ScreenChanged(RECT{0, 0, Width(), Height()});
+  return DD_OK;
+}
+
+HRESULT Surface::IsLost() {
+  if (!Alive()) return DDERR_INVALIDOBJECT;
+  return m_lost ? DDERR_SURFACELOST : DD_OK;
+}
+
+HRESULT Surface::Restore() {
+  if (!Alive()) return DDERR_INVALIDOBJECT;
+  if (!m_lost) return DD_OK;
+  m_lost = false;
+  // The memory comes back, its contents do not. (The primary surface is
+  // the screen, which the window manager keeps drawn.)
+  if (m_image) {
+    pixman_color_t black{0, 0, 0, 0xFFFF};
+    pixman_box32_t all{0, 0, Width(), Height()};
+    pixman_image_fill_boxes(PIXMAN_OP_SRC, m_image, &black, 1, &all);
+  }
   return DD_OK;
 }
 
@@ -382,6 +417,7 @@ HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceR
     from = sourceRect ? *sourceRect : RECT{0, 0, src->Width(), src->Height()};
     if (!ValidRect(from) || !Inside(from, src->Width(), src->Height())) return DDERR_INVALIDRECT;
   }
+  if (m_lost || (src && src->Lost())) return DDERR_SURFACELOST;
   // A DC or lock keeps the surface for its holder, colour fills included.
   if (Busy() || (src && src->Busy())) return DDERR_SURFACEBUSY;
 
@@ -390,7 +426,7 @@ HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceR
   if (FAILED(hr)) return hr;
   if (TakeFault(Call::Blt)) {
     pixman_region32_fini(&area);
-    return DDERR_SURFACELOST;
+    return DDERR_GENERIC;
   }
   if (pixman_region32_not_empty(&area)) {
     if (fill)
@@ -485,7 +521,7 @@ HRESULT DirectDraw::CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* sur
     // Plain memory is all we have, whatever placement was asked for.
     reported = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_SYSTEMMEMORY;
   }
-  Surface* s = new Surface(this, image, reported);
+  Surface* s = new Surface(this, image, reported, (caps & DDSCAPS_SYSTEMMEMORY) != 0);
   S().surfaces.push_back(s);
   if (!image) m_primary = s;
   *surface = s;
@@ -512,6 +548,11 @@ size_t LiveDirectDrawObjectCount() {
   for (const Surface* x : s.surfaces) n += x->Alive() ? 1 : 0;
   for (const Clipper* x : s.clippers) n += x->Alive() ? 1 : 0;
   return n;
+}
+
+void LoseSurfaces() {
+  for (Surface* s : S().surfaces)
+    if (s->Alive()) s->Lose();
 }
 
 void ResetDirectDraw() {

@@ -199,6 +199,8 @@ struct IDirectDrawSurface : IUnknown {
   virtual HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) = 0;
   virtual HRESULT Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) = 0;
   virtual HRESULT Unlock(LPVOID surfaceData) = 0;
+  virtual HRESULT IsLost() = 0;
+  virtual HRESULT Restore() = 0;
 
  protected:
   ~IDirectDrawSurface() = default;

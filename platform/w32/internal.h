@@ -153,6 +153,8 @@ size_t LiveTimerCount();
 size_t LiveGdiObjectCount();      // pens and brushes made by the program
 size_t LiveDeviceContextCount();
 size_t LiveDirectDrawObjectCount();  // DirectDraw objects, surfaces, clippers
+// The display mode changed: surfaces in display memory are lost (ddraw module).
+void LoseSurfaces();
 
 // Per-module resets, called by the headless host between tests.
 void ResetKernel();

@@ -206,6 +206,19 @@ TEST(Program, AFrameWithoutABackSurfaceContextIsSkippedAndTheAngleHolds) {
   EXPECT_EQ(0, run.exitCode);
 }
 
+TEST(Program, AfterADisplayModeChangeLosesTheSurfacesItRecoversWithinATick) {
+  Outcome run = RunProgram(550, [] { headless::LoseSurfacesAt(250); });
+  // The tick after the loss finds no back surface to draw on (the frame is
+  // skipped, the angle holds) and restores both surfaces when presenting;
+  // the next one draws the angle it skipped, and the program goes on.
+  EXPECT_EQ((std::vector<DWORD>{100, 200, 300, 400, 500}), Times(run));
+  EXPECT_EQ((std::vector<int>{52, 54, 54, 56, 58}), Angles(run));
+  ASSERT_EQ(5u, run.shots.size());
+  EXPECT_EQ(0, run.shots[2].red);
+  EXPECT_EQ(21, run.shots[3].red);
+  EXPECT_EQ(DiscAround(367, 304), run.shots[3].box);
+}
+
 TEST(Program, ATimerWithAnotherIdentifierDrawsAFrameToo) {
   Outcome run = RunProgram(250, [] {
     headless::At(150, [] { PostMessageA(Window(), WM_TIMER, 7, 0); });

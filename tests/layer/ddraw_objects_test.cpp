@@ -207,6 +207,34 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   EXPECT_EQ(w.hwnd(), got);
 }
 
+TEST(DirectDrawSurface, ADisplayModeChangeLosesDisplayMemoryUntilRestored) {
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDrawSurface* shown = Plain(dd, 8, 8);
+  IDirectDrawSurface* kept = NewSurface(dd, kPlain | DDSCAPS_SYSTEMMEMORY, 8, 8);
+  ASSERT_TRUE(FillSurface(shown, RECT{0, 0, 8, 8}, 0xFFFFFF));
+  headless::LoseSurfacesAt(headless::Now());
+  MSG msg;
+  PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the host carries it out when the program looks
+  HDC dc = nullptr;
+  DDSURFACEDESC desc = SurfaceDesc(0);
+  EXPECT_EQ(DDERR_SURFACELOST, shown->IsLost());
+  EXPECT_EQ(DDERR_SURFACELOST, shown->GetDC(&dc));
+  EXPECT_EQ(DDERR_SURFACELOST, shown->Lock(nullptr, &desc, DDLOCK_WAIT, nullptr));
+  EXPECT_EQ(DDERR_SURFACELOST, shown->Blt(nullptr, kept, nullptr, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(DDERR_SURFACELOST, kept->Blt(nullptr, shown, nullptr, DDBLT_WAIT, nullptr));
+  EXPECT_EQ(DD_OK, kept->IsLost());  // system memory stays
+  EXPECT_EQ(DD_OK, shown->Restore());
+  EXPECT_EQ(DD_OK, shown->IsLost());
+  SurfacePixels after;
+  ASSERT_TRUE(ReadSurface(shown, &after));
+  EXPECT_EQ(0u, after.at(3, 3));  // the memory came back, what it held did not
+  EXPECT_EQ(DD_OK, shown->Blt(nullptr, kept, nullptr, DDBLT_WAIT, nullptr));
+  dd->Release();
+  EXPECT_EQ(DDERR_INVALIDOBJECT, shown->IsLost());
+  shown->Release();
+  kept->Release();
+}
+
 TEST(DirectDrawFaults, EachCallCanBeMadeToFailOnce) {
   using C = headless::Call;
   TestWindow w(kFramedStyle, 10, 10, 200, 150);
@@ -225,7 +253,7 @@ TEST(DirectDrawFaults, EachCallCanBeMadeToFailOnce) {
       {C::SetHWnd, DDERR_OUTOFMEMORY, [&] { return c->SetHWnd(0, w.hwnd()); }, none},
       {C::SetClipper, DDERR_GENERIC, [&] { return s->SetClipper(c); }, none},
       {C::GetDC, DDERR_CANTCREATEDC, [&] { return s->GetDC(&dc); }, [&] { s->ReleaseDC(dc); }},
-      {C::Blt, DDERR_SURFACELOST, [&] { return s->Blt(nullptr, s, nullptr, DDBLT_WAIT, nullptr); }, none},
+      {C::Blt, DDERR_GENERIC, [&] { return s->Blt(nullptr, s, nullptr, DDBLT_WAIT, nullptr); }, none},
   };
   for (const auto& k : cases) {
     const size_t live = headless::LiveDirectDrawObjects();

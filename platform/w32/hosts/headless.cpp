@@ -237,6 +237,9 @@ int CoverAt(DWORD at, const RECT& rect) {
 void UncoverAt(DWORD at, int coverId) {
   Do(at, [coverId] { w32::wm::Uncover(coverId); });
 }
+void LoseSurfacesAt(DWORD at) {
+  Do(at, [] { w32::LoseSurfaces(); });
+}
 void At(DWORD at, std::function<void()> step) {
   Do(at, std::move(step));
 }

@@ -39,6 +39,9 @@ void ResizeClientAt(DWORD at, HWND hwnd, int width, int height);
 void MinimizeAt(DWORD at, HWND hwnd);
 void RestoreAt(DWORD at, HWND hwnd);
 void MaximizeAt(DWORD at, HWND hwnd);
+// The display mode changes (and changes back): DirectDraw surfaces in
+// display memory are lost until their owner restores them.
+void LoseSurfacesAt(DWORD at);
 // Another application's window over ours; returns its id for UncoverAt.
 int CoverAt(DWORD at, const RECT& rect);
 void UncoverAt(DWORD at, int coverId);
