@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "headless.h"
+#include "w32/host.h"
 #include "win32.h"
 
 namespace {
@@ -1041,7 +1042,26 @@ void Program::UserAction() {
   const uint8_t b = m_in.Byte();
   const DWORD at = headless::Now() + m_in.Byte();
   HWND hwnd = Window();
-  switch (b % 10) {
+  switch (b % 14) {
+    case 10:
+      headless::LoseSurfacesAt(at);
+      break;
+    case 11: {
+      // What a desktop reports through the window manager's actions.
+      int x = m_in.Int(), y = m_in.Int();
+      headless::At(at, [hwnd, x, y] { w32::wm::MoveClient(hwnd, x, y); });
+      break;
+    }
+    case 12: {
+      RECT r = m_in.Rect();
+      headless::At(at, [hwnd, r] { w32::wm::Maximized(hwnd, r); });
+      break;
+    }
+    case 13: {
+      int w = m_in.Int(), h = m_in.Int();
+      headless::At(at, [w, h] { w32::wm::ScreenSize(w, h); });
+      break;
+    }
     case 0:
       headless::CloseAt(at, hwnd);
       break;
@@ -1197,6 +1217,14 @@ void Program::Lock() {
   DDSURFACEDESC d{};
   d.dwSize = (b & 0x10) ? m_in.U32() : sizeof(d);
   if (!s) return;
+  if ((b & 0x60) == 0x60) {
+    // Lost surfaces: asked about, or given back.
+    if (b & 0x80)
+      s->p->Restore();
+    else
+      s->p->IsLost();
+    return;
+  }
   if (b & 1) {
     s->p->Unlock((b & 2) ? nullptr : reinterpret_cast<void*>(uintptr_t(m_in.U32())));
     return;
