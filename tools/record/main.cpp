@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "headless.h"
+#include "message_names.h"
 #include "options.h"
 #include "pictures.h"
 #include "w32/startup.h"
@@ -23,37 +24,6 @@ namespace {
 const char kTool[] = "tarvelmin-record";
 const char kProgramClass[] = "tarvelmin";
 const int kTickCentiseconds = 10;  // the program's 100 ms timer
-
-const char* MessageName(UINT message) {
-  switch (message) {
-    case WM_NULL: return "WM_NULL";
-    case WM_CREATE: return "WM_CREATE";
-    case WM_DESTROY: return "WM_DESTROY";
-    case WM_MOVE: return "WM_MOVE";
-    case WM_SIZE: return "WM_SIZE";
-    case WM_ACTIVATE: return "WM_ACTIVATE";
-    case WM_SETFOCUS: return "WM_SETFOCUS";
-    case WM_KILLFOCUS: return "WM_KILLFOCUS";
-    case WM_PAINT: return "WM_PAINT";
-    case WM_CLOSE: return "WM_CLOSE";
-    case WM_QUIT: return "WM_QUIT";
-    case WM_QUERYOPEN: return "WM_QUERYOPEN";
-    case WM_ERASEBKGND: return "WM_ERASEBKGND";
-    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
-    case WM_ACTIVATEAPP: return "WM_ACTIVATEAPP";
-    case WM_GETMINMAXINFO: return "WM_GETMINMAXINFO";
-    case WM_WINDOWPOSCHANGING: return "WM_WINDOWPOSCHANGING";
-    case WM_WINDOWPOSCHANGED: return "WM_WINDOWPOSCHANGED";
-    case WM_NCCREATE: return "WM_NCCREATE";
-    case WM_NCDESTROY: return "WM_NCDESTROY";
-    case WM_NCCALCSIZE: return "WM_NCCALCSIZE";
-    case WM_NCPAINT: return "WM_NCPAINT";
-    case WM_NCACTIVATE: return "WM_NCACTIVATE";
-    case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
-    case WM_TIMER: return "WM_TIMER";
-    default: return nullptr;
-  }
-}
 
 // What lParam points to, for the messages whose lParam is a pointer: the
 // address itself would differ from run to run.
