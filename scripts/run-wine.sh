@@ -4,6 +4,7 @@
 # by side can keep apart), inside a Wine virtual desktop (windows behave as on
 # a plain Windows desktop, with no X window manager in the way).
 # Usage: scripts/run-wine.sh program.exe [args...]; the exit code is the program's.
+# WINE_DESKTOP=none runs it without the virtual desktop instead.
 # XVFB_WAIT bounds the wait for the X server (seconds, default 60), WINE_TIMEOUT
 # the program's run and each step of preparing the prefix (default 600).
 set -euo pipefail
@@ -100,6 +101,23 @@ if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   prepare "the renderer" wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f
   prepare "wineserver -w" wineserver -w
   touch "$WINEPREFIX/.tarvelmin-ready"
+fi
+
+# WINE_DESKTOP=none: windows go straight onto the X display, with no virtual
+# desktop, from a copy of the prefix without the desktop key.
+if [ "${WINE_DESKTOP:-}" = none ]; then
+  bare="$WINEPREFIX-no-desktop"
+  if [ ! -f "$bare/.tarvelmin-ready" ]; then
+    wineserver -w
+    rm -rf "$bare"
+    cp -a "$WINEPREFIX" "$bare"
+    rm -f "$bare/.tarvelmin-ready"
+    export WINEPREFIX="$bare"
+    prepare "the desktop key, removed" wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f
+    prepare "wineserver -w" wineserver -w
+    touch "$bare/.tarvelmin-ready"
+  fi
+  export WINEPREFIX="$bare"
 fi
 
 wine_started=1

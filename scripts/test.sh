@@ -52,8 +52,11 @@ if [ -f build/win32/tests/win32_tests.exe ]; then
   count "$logs/wine.log"
 fi
 if [ -f build/win32/tests/tarvelmin_exe_tests.exe ]; then
+  # tarvelmin.exe inside Wine's virtual desktop, and straight on the X display.
   step wine-program scripts/run-wine.sh build/win32/tests/tarvelmin_exe_tests.exe
   count "$logs/wine-program.log"
+  step wine-program-no-desktop env WINE_DESKTOP=none scripts/run-wine.sh build/win32/tests/tarvelmin_exe_tests.exe
+  count "$logs/wine-program-no-desktop.log"
 fi
 if [ -x scripts/fuzz.sh ]; then
   step fuzz scripts/fuzz.sh
