@@ -141,25 +141,6 @@ TEST_F(DirectDrawPrimerTest, ClearCoversTheClientAreaOnly) {
   EXPECT_EQ(kBlack, back.at(639, 479));
 }
 
-TEST_F(DirectDrawPrimerTest, ZeroLengthFivePixelStrokeIsTheTwentyOnePixelDisc) {
-  Probe& app = Open(64, 48);
-  ASSERT_TRUE(app.GetBackDC());
-  app.Clear();
-  EXPECT_TRUE(app.DrawLine(255, 20, 30, 20, 30));
-  app.ReleaseBackDC();
-  SurfacePixels back = Back();
-  int red = 0;
-  for (int y = 0; y < 48; ++y)
-    for (int x = 0; x < 64; ++x) {
-      int dx = x - 20, dy = y - 30;
-      bool inDisc = dx * dx + dy * dy <= 6;  // centres within 2.5 pixels
-      SCOPED_TRACE(testing::Message() << "(" << x << ", " << y << ")");
-      EXPECT_EQ(inDisc ? kRed : kBlack, back.at(x, y));
-      red += back.at(x, y) == kRed;
-    }
-  EXPECT_EQ(21, red);
-}
-
 TEST_F(DirectDrawPrimerTest, DrawStringLeavesItsColoursSet) {
   Probe& app = Open(200, 60);
   ASSERT_TRUE(app.GetBackDC());

@@ -74,23 +74,6 @@ TEST_F(Windows, CallsFromGlobalConstructorsWork) {
   EXPECT_FALSE(g_peekedAtStart);  // nothing queued yet
 }
 
-TEST_F(Windows, ClientAreaIsTheOuterRectangleLessTheFrame) {
-  TestWindow w(kFramedStyle, 10, 20, 300, 200);
-  RECT outer;
-  ASSERT_TRUE(GetWindowRect(w.hwnd(), &outer));
-  EXPECT_EQ(10, outer.left);
-  EXPECT_EQ(20, outer.top);
-  EXPECT_EQ(300, outer.right - outer.left);
-  EXPECT_EQ(200, outer.bottom - outer.top);
-  int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
-  EXPECT_EQ(300 - 2 * fx, ClientWidth(w.hwnd()));
-  EXPECT_EQ(200 - 2 * fy - cap, ClientHeight(w.hwnd()));
-  POINT p = {0, 0};
-  ASSERT_TRUE(ClientToScreen(w.hwnd(), &p));
-  EXPECT_EQ(10 + fx, p.x);
-  EXPECT_EQ(20 + fy + cap, p.y);
-}
-
 TEST_F(Windows, ShowCommandsMinimiseMaximiseRestoreAndHide) {
   TestWindow w(kFramedStyle, 0, 0, 300, 200);
   HWND h = w.hwnd();
