@@ -3,11 +3,14 @@
 // Platform:     X11 or Wayland, through SDL2.
 // Pairs with:   host.h, whose interface it implements, and the window
 //               manager's wm:: actions, which its events call.
-// Dependencies: SDL2 (video, events, message boxes); Xlib, only to notice an
-//               X display going away.
+// Dependencies: SDL2 (video, events, message boxes); Xlib, to notice an X
+//               display going away, to wait on the connection and to put
+//               pixels into windows.
 // Implements:
-//   [x] clock and waits: the monotonic clock; a wait blocks in SDL until the
-//       next timer is due or an event comes, and never spins
+//   [x] clock and waits: the monotonic clock; a wait blocks until the next
+//       timer is due or an event comes, and never spins; on X11 it blocks on
+//       the connection itself, and the desktop's events are fetched only
+//       when something came, so a tick with nothing to show costs one wake-up
 //   [x] windows: each of our top-level windows is an SDL window showing its
 //       client area, made (hidden) when ours is made and following it after:
 //       shown, hidden, moved, sized, minimised, maximised, restored, gone;
@@ -17,7 +20,9 @@
 //   [x] focus: into and out of the application, through our activation model
 //   [x] moves, resizes, minimise, maximise and restore done on the desktop
 //   [x] exposure: drawn again from what our screen holds
-//   [x] screen updates: only what changed is handed to the display
+//   [x] screen updates: only what changed is handed to the display; on X11
+//       put straight from our screen into the window (no copy, no round
+//       trip), elsewhere through SDL's window surface
 //   [x] message boxes: SDL's, with the text on stderr too
 //   [x] Beep: the terminal bell, when stderr is a terminal
 //   [x] a quit request (SIGINT, SIGTERM, the session ending): every window
@@ -31,10 +36,16 @@
 //   [ ] a Wayland display going away is left to SDL
 //   [ ] one display, its size as it was at start
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -79,9 +90,63 @@ int DisplayLost(Display*) {
   _exit(1);
 }
 
+// SDL turns SIGINT and SIGTERM into SDL_QUIT when its events are next
+// fetched; a wait of ours on the X connection would not end for them. So its
+// handlers are wrapped: the signal is noted and wakes the wait through a pipe.
+volatile sig_atomic_t g_signalled = 0;
+int g_wakeRead = -1;
+int g_wakeWrite = -1;
+const int kQuitSignals[] = {SIGINT, SIGTERM};
+struct sigaction g_sdlHandlers[2];
+
+void OnQuitSignal(int sig, siginfo_t* info, void* context) {
+  const int saved = errno;
+  g_signalled = 1;
+  ssize_t written = write(g_wakeWrite, "", 1);
+  (void)written;
+  const int i = sig == SIGINT ? 0 : 1;
+  struct sigaction ours;
+  sigaction(sig, nullptr, &ours);
+  const struct sigaction& sdl = g_sdlHandlers[i];
+  if (sdl.sa_flags & SA_SIGINFO)
+    sdl.sa_sigaction(sig, info, context);
+  else
+    sdl.sa_handler(sig);
+  sigaction(sig, &ours, nullptr);  // SDL's handler puts itself back in our place
+  errno = saved;
+}
+
+void WrapQuitSignals() {
+  int fds[2];
+  if (pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return;
+  g_wakeRead = fds[0];
+  g_wakeWrite = fds[1];
+  for (int i = 0; i < 2; ++i) {
+    struct sigaction current;
+    if (sigaction(kQuitSignals[i], nullptr, &current) != 0) continue;
+    // Only a handler SDL (or someone) installed: the default ends the process by itself.
+    const bool handled = (current.sa_flags & SA_SIGINFO) ||
+                         (current.sa_handler != SIG_DFL && current.sa_handler != SIG_IGN);
+    if (!handled) continue;
+    g_sdlHandlers[i] = current;
+    struct sigaction ours = current;
+    ours.sa_flags = (current.sa_flags | SA_SIGINFO) & ~SA_RESETHAND;
+    ours.sa_sigaction = OnQuitSignal;
+    sigaction(kQuitSignals[i], &ours, nullptr);
+  }
+}
+
+int64_t MonotonicNs() {
+  timespec t;
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return int64_t(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
 struct Shown {
   HWND hwnd;
   SDL_Window* window;
+  Window xwindow;  // X11: put into straight, when its pixels are laid out as ours
+  GC gc;
   WindowState told;  // what the window manager last said
   std::string title;
   RECT damage;       // changed since the last present, client coordinates
@@ -116,7 +181,10 @@ class SdlHost final : public w32::Host {
       *why = std::string("cannot open a window on ") + DisplayName() + ": it does not answer";
       return false;
     }
-    if (std::strcmp(driver, "x11") == 0) XSetIOErrorHandler(DisplayLost);
+    if (std::strcmp(driver, "x11") == 0) {
+      XSetIOErrorHandler(DisplayLost);
+      WrapQuitSignals();
+    }
     std::atexit(SDL_Quit);
     SDL_DisplayMode mode;
     if (SDL_GetDesktopDisplayMode(0, &mode) == 0) w32::wm::ScreenSize(mode.w, mode.h);
@@ -133,13 +201,28 @@ class SdlHost final : public w32::Host {
 
   bool Wait(std::optional<DWORD> deadline) override {
     Present();
-    if (!deadline) {
-      SDL_WaitEvent(nullptr);
+    if (!m_x) {
+      if (!deadline) {
+        SDL_WaitEvent(nullptr);
+        return true;
+      }
+      DWORD left = *deadline - Now();
+      if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
+      SDL_WaitEventTimeout(nullptr, int(left));
       return true;
     }
-    DWORD left = *deadline - Now();
-    if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
-    SDL_WaitEventTimeout(nullptr, int(left));
+    if (InputKnownToWait()) return true;
+    int timeout = -1;
+    if (deadline) {
+      DWORD left = *deadline - Now();
+      if (left == 0 || left > 0x7FFFFFFF) return true;
+      timeout = int(left);
+    }
+    // No XFlush: it reads the connection too, and nothing is left unsent
+    // here: presenting ends in a flush, and any other call into SDL is
+    // followed by a fetch of events, which flushes.
+    if (Readable(timeout)) m_inputMayWait = true;
+    m_lastLook = MonotonicNs();
     return true;
   }
 
@@ -156,9 +239,18 @@ class SdlHost final : public w32::Host {
       m_closing.pop_back();
       if (w32::wm::Close(hwnd, msg)) return true;
     }
+    if (m_x && !InputMayWait()) return false;
+    // Fetching the desktop's events is a round of calls into SDL and Xlib:
+    // done only when something came, as most looks find nothing.
+    g_signalled = 0;
+    m_inputMayWait = true;  // until the queue is seen empty
     SDL_Event event;
     while (SDL_PollEvent(&event))
       if (Handle(event, msg)) return true;
+    // What handling the events queued again (after the end of this round).
+    m_inputMayWait =
+        SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || (m_x && XEventsQueued(m_x, QueuedAlready) > 0);
+    m_lastLook = MonotonicNs();
     return false;
   }
 
@@ -175,9 +267,13 @@ class SdlHost final : public w32::Host {
         std::fprintf(stderr, "tarvelmin: cannot make a window: %s\n", SDL_GetError());
         return;
       }
-      m_windows.push_back(Shown{hwnd, window, WindowState{"", {}, false, false, false, state.resizable}, "", {}});
+      m_windows.push_back(
+          Shown{hwnd, window, 0, nullptr, WindowState{"", {}, false, false, false, state.resizable}, "", {}});
       w = &m_windows.back();
+      WatchConnection(*w);
     }
+    // SDL's calls below may read events off the connection along the way.
+    m_inputMayWait = true;
     // What the desktop did itself needs no echo.
     if (!m_following) Follow(*w, state);
     w->told = state;
@@ -189,8 +285,10 @@ class SdlHost final : public w32::Host {
   void WindowDestroyed(HWND hwnd) override {
     for (auto it = m_windows.begin(); it != m_windows.end(); ++it) {
       if (it->hwnd != hwnd) continue;
+      if (it->gc) XFreeGC(m_x, it->gc);
       SDL_DestroyWindow(it->window);
       m_windows.erase(it);
+      m_inputMayWait = true;
       return;
     }
   }
@@ -213,6 +311,7 @@ class SdlHost final : public w32::Host {
     Shown* w = Find(owner);
     Uint32 kind = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
     SDL_ShowSimpleMessageBox(kind, caption, text, w ? w->window : nullptr);
+    m_inputMayWait = true;
     return IDOK;
   }
 
@@ -224,6 +323,73 @@ class SdlHost final : public w32::Host {
   }
 
  private:
+  // On X11: the connection we wait on ourselves (SDL has one for all
+  // windows), and the window to put pixels into, if its visual is ours.
+  void WatchConnection(Shown& w) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (g_wakeRead < 0 || !SDL_GetWindowWMInfo(w.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    m_x = info.info.x11.display;
+    XWindowAttributes a;
+    if (!XGetWindowAttributes(m_x, info.info.x11.window, &a) || a.depth != 24 || !a.visual ||
+        a.visual->red_mask != 0xFF0000 || a.visual->green_mask != 0xFF00 || a.visual->blue_mask != 0xFF)
+      return;
+    w.xwindow = info.info.x11.window;
+    w.gc = XCreateGC(m_x, w.xwindow, 0, nullptr);
+    m_visual = a.visual;
+  }
+
+  // Our screen as an XImage, made again when the screen is.
+  XImage* ScreenImage() {
+    pixman_image_t* screen = w32::Screen();
+    char* data = reinterpret_cast<char*>(pixman_image_get_data(screen));
+    const int width = pixman_image_get_width(screen), height = pixman_image_get_height(screen);
+    if (m_screenImage && m_screenImage->data == data && m_screenImage->width == width &&
+        m_screenImage->height == height)
+      return m_screenImage;
+    DropScreenImage();
+    m_screenImage = XCreateImage(m_x, m_visual, 24, ZPixmap, 0, data, unsigned(width), unsigned(height), 32,
+                                 pixman_image_get_stride(screen));
+    if (m_screenImage && m_screenImage->bits_per_pixel != 32) DropScreenImage();
+    return m_screenImage;
+  }
+  void DropScreenImage() {
+    if (!m_screenImage) return;
+    m_screenImage->data = nullptr;  // the pixels are the screen's
+    XDestroyImage(m_screenImage);
+    m_screenImage = nullptr;
+  }
+
+  // Whether a look must fetch events: they wait in SDL's or Xlib's queue, a
+  // signal came, or the connection has something to read. The connection is
+  // asked at most once a millisecond: a program that peeks without waiting
+  // still hears the desktop, and one that waits has just been told.
+  bool InputMayWait() {
+    if (InputKnownToWait()) return true;
+    const int64_t now = MonotonicNs();
+    if (now - m_lastLook < 1000000) return false;
+    m_lastLook = now;
+    return m_inputMayWait = Readable(0);
+  }
+
+  // Flags only: every call into SDL or Xlib that may leave events queued
+  // sets m_inputMayWait, so a look that finds nothing stays out of both.
+  bool InputKnownToWait() const { return m_inputMayWait || g_signalled; }
+
+  // Waits up to `timeout` ms (-1: no limit) for the X connection to have
+  // something, or a quit signal; true when either came.
+  bool Readable(int timeout) {
+    pollfd fds[2] = {{ConnectionNumber(m_x), POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
+    const int ready = poll(fds, 2, timeout);
+    if (ready < 0) return errno == EINTR;
+    if (fds[1].revents) {
+      char drain[64];
+      while (read(g_wakeRead, drain, sizeof drain) > 0) {
+      }
+    }
+    return ready > 0;
+  }
+
   // The desktop's events, as the window manager's actions. A change the
   // window manager then reports back is what the desktop already shows.
   bool Handle(const SDL_Event& event, MSG* msg) {
@@ -313,22 +479,31 @@ class SdlHost final : public w32::Host {
 
   // Hands each window's changed part to the display, from our screen.
   void Present() {
+    bool shown = false, put = false;
     for (Shown& w : m_windows) {
       if (Empty(w.damage) || !w.told.visible || w.told.minimized) continue;
-      SDL_Surface* surface = SDL_GetWindowSurface(w.window);
-      if (!surface) continue;
+      SDL_Surface* surface = w.gc ? nullptr : SDL_GetWindowSurface(w.window);
+      if (!w.gc && !surface) continue;
+      const int surfaceWidth = surface ? surface->w : 1 << 30, surfaceHeight = surface ? surface->h : 1 << 30;
       const RECT& c = w.told.client;
       // Only what the window, the surface and our screen all have.
       const int64_t left = std::max<int64_t>({0, w.damage.left, -int64_t(c.left)});
       const int64_t top = std::max<int64_t>({0, w.damage.top, -int64_t(c.top)});
-      const int64_t right = std::min<int64_t>({w.damage.right, surface->w, int64_t(c.right) - c.left,
+      const int64_t right = std::min<int64_t>({w.damage.right, surfaceWidth, int64_t(c.right) - c.left,
                                                int64_t(w32::ScreenWidth()) - c.left});
-      const int64_t bottom = std::min<int64_t>({w.damage.bottom, surface->h, int64_t(c.bottom) - c.top,
+      const int64_t bottom = std::min<int64_t>({w.damage.bottom, surfaceHeight, int64_t(c.bottom) - c.top,
                                                 int64_t(w32::ScreenHeight()) - c.top});
       RECT d{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
       w.damage = RECT{};
       if (Empty(d)) continue;
       const int width = d.right - d.left;
+      if (w.gc && ScreenImage()) {
+        // Into the request as it stands in our screen; nothing to wait for.
+        XPutImage(m_x, w.xwindow, w.gc, m_screenImage, int(c.left + d.left), int(c.top + d.top), int(d.left),
+                  int(d.top), unsigned(width), unsigned(d.bottom - d.top));
+        put = true;
+        continue;
+      }
       const bool alpha = surface->format->Amask != 0;  // Wayland surfaces may read the padding byte as alpha
       if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
       for (LONG y = d.top; y < d.bottom; ++y) {
@@ -348,7 +523,13 @@ class SdlHost final : public w32::Host {
       if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
       SDL_Rect rect{int(d.left), int(d.top), width, int(d.bottom - d.top)};
       SDL_UpdateWindowSurfaceRects(w.window, &rect, 1);
+      shown = true;
     }
+    // Either way the connection was read (flushing reads too, and SDL waits
+    // for the server's answer): what came with it waits in Xlib's queue.
+    if (put) XFlush(m_x);
+    if (put && XEventsQueued(m_x, QueuedAlready) > 0) m_inputMayWait = true;
+    if (shown && m_x && XEventsQueued(m_x, QueuedAfterReading) > 0) m_inputMayWait = true;
   }
 
   Shown* Find(HWND hwnd) {
@@ -365,6 +546,11 @@ class SdlHost final : public w32::Host {
   std::vector<Shown> m_windows;
   std::vector<HWND> m_closing;  // to close, one a look, after a quit request
   bool m_following = false;     // carrying out the desktop's own change
+  Display* m_x = nullptr;       // X11: the connection we wait on
+  Visual* m_visual = nullptr;   // and the visual of windows we put into
+  XImage* m_screenImage = nullptr;
+  bool m_inputMayWait = true;   // the desktop may have said something not yet fetched
+  int64_t m_lastLook = 0;       // when the connection was last seen quiet
 };
 
 }  // namespace
