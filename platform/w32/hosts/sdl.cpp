@@ -136,6 +136,10 @@ void WrapQuitSignals() {
   }
 }
 
+// Up to this many changed pixels are put into an X window straight from our
+// screen (64 KiB, a few of Xlib's buffers); more go through SDL's surface.
+const int64_t kPutPixels = 16384;
+
 int64_t MonotonicNs() {
   timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
@@ -482,28 +486,34 @@ class SdlHost final : public w32::Host {
     bool shown = false, put = false;
     for (Shown& w : m_windows) {
       if (Empty(w.damage) || !w.told.visible || w.told.minimized) continue;
-      SDL_Surface* surface = w.gc ? nullptr : SDL_GetWindowSurface(w.window);
-      if (!w.gc && !surface) continue;
-      const int surfaceWidth = surface ? surface->w : 1 << 30, surfaceHeight = surface ? surface->h : 1 << 30;
       const RECT& c = w.told.client;
-      // Only what the window, the surface and our screen all have.
+      // Only what the window and our screen both have.
       const int64_t left = std::max<int64_t>({0, w.damage.left, -int64_t(c.left)});
       const int64_t top = std::max<int64_t>({0, w.damage.top, -int64_t(c.top)});
-      const int64_t right = std::min<int64_t>({w.damage.right, surfaceWidth, int64_t(c.right) - c.left,
-                                               int64_t(w32::ScreenWidth()) - c.left});
-      const int64_t bottom = std::min<int64_t>({w.damage.bottom, surfaceHeight, int64_t(c.bottom) - c.top,
-                                                int64_t(w32::ScreenHeight()) - c.top});
+      const int64_t right =
+          std::min<int64_t>({w.damage.right, int64_t(c.right) - c.left, int64_t(w32::ScreenWidth()) - c.left});
+      const int64_t bottom =
+          std::min<int64_t>({w.damage.bottom, int64_t(c.bottom) - c.top, int64_t(w32::ScreenHeight()) - c.top});
       RECT d{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
       w.damage = RECT{};
       if (Empty(d)) continue;
-      const int width = d.right - d.left;
-      if (w.gc && ScreenImage()) {
-        // Into the request as it stands in our screen; nothing to wait for.
+      // A few pixels go best inside the request itself: nothing to copy
+      // first, nothing to wait for. Many go best through SDL's shared
+      // memory, as the request would carry them through the socket.
+      if (w.gc && int64_t(d.right - d.left) * (d.bottom - d.top) <= kPutPixels && ScreenImage()) {
         XPutImage(m_x, w.xwindow, w.gc, m_screenImage, int(c.left + d.left), int(c.top + d.top), int(d.left),
-                  int(d.top), unsigned(width), unsigned(d.bottom - d.top));
+                  int(d.top), unsigned(d.right - d.left), unsigned(d.bottom - d.top));
         put = true;
         continue;
       }
+      SDL_Surface* surface = SDL_GetWindowSurface(w.window);
+      if (!surface) continue;
+      // And what the surface has: it follows the SDL window's size, which
+      // may not be ours yet.
+      d.right = std::min<LONG>(d.right, surface->w);
+      d.bottom = std::min<LONG>(d.bottom, surface->h);
+      if (Empty(d)) continue;
+      const int width = d.right - d.left;
       const bool alpha = surface->format->Amask != 0;  // Wayland surfaces may read the padding byte as alpha
       if (SDL_MUSTLOCK(surface)) SDL_LockSurface(surface);
       for (LONG y = d.top; y < d.bottom; ++y) {
