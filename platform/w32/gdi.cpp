@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 
+#include "damage.h"
 #include "gdi_internal.h"
 
 namespace w32 {
@@ -145,6 +146,7 @@ void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t rr, int64_t 
   pixman_region32_t area;
   pixman_region32_init_rect(&area, int(l), int(t), unsigned(rr - l), unsigned(b - t));
   pixman_region32_intersect(&area, &area, &dc.clip);
+  PlanFill(dc.target, &area, pixel);  // what already has the colour stays as it is
   int n = 0;
   pixman_box32_t* boxes = pixman_region32_rectangles(&area, &n);
   pixman_color_t color{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),

@@ -18,6 +18,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "damage.h"
 #include "gdi_internal.h"
 
 namespace w32 {
@@ -204,9 +205,16 @@ BOOL LineTo(HDC hdc, int x, int y) {
   const int64_t x0 = int64_t(from.x) + dc->origin.x, y0 = int64_t(from.y) + dc->origin.y;
   const int64_t x1 = int64_t(x) + dc->origin.x, y1 = int64_t(y) + dc->origin.y;
   const uint32_t pixel = ToPixel(pen->color);
-  if (pen->width <= 1)
+  if (pen->width <= 1) {
     CosmeticLine(*dc, x0, y0, x1, y1, pixel);
-  else
-    GeometricLine(*dc, x0, y0, x1, y1, pen->width, pixel);
+    // Pixel by pixel, so told as the line's box, cut to the clip.
+    const pixman_box32_t* e = pixman_region32_extents(&dc->clip);
+    Wrote(dc->target, pixman_box32_t{int(std::max<int64_t>(std::min(x0, x1), e->x1)),
+                                     int(std::max<int64_t>(std::min(y0, y1), e->y1)),
+                                     int(std::min<int64_t>(std::max(x0, x1) + 1, e->x2)),
+                                     int(std::min<int64_t>(std::max(y0, y1) + 1, e->y2))});
+  } else {
+    GeometricLine(*dc, x0, y0, x1, y1, pen->width, pixel);  // in filled rows
+  }
   return TRUE;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "gdi_internal.h"
 
 namespace w32 {
@@ -173,6 +174,7 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
   const int64_t clipTop = std::max<int64_t>(top, e->y1), clipBottom = std::min<int64_t>(bottom, e->y2);
   if (clipLeft >= clipRight || clipTop >= clipBottom) return TRUE;
   const uint32_t ink = ToPixel(dc->textColor);
+  Wrote(dc->target, pixman_box32_t{int(clipLeft), int(clipTop), int(clipRight), int(clipBottom)});
   int64_t penX = left;
   for (int i = 0; i < length && penX < clipRight; ++i) {
     const Glyph& g = font.For(bytes[i]);

@@ -16,6 +16,7 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
                        uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
   std::vector<pixman_box32_t> list(boxes, boxes + n);
   if (n > 0) pixman_image_fill_boxes(PIXMAN_OP_SRC, S().screen, &color, n, list.data());
+  Wrote(S().screen, &part);
   pixman_region32_fini(&part);
 }
 

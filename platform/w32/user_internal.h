@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "internal.h"
 
 namespace w32 {

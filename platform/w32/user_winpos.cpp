@@ -234,6 +234,7 @@ class ClientBits {
     pixman_image_composite32(PIXMAN_OP_SRC, m_image, nullptr, Screen(), 0, 0, 0, 0, m_box.x1 + dx, m_box.y1 + dy,
                              m_box.x2 - m_box.x1, m_box.y2 - m_box.y1);
     pixman_image_set_clip_region32(Screen(), nullptr);
+    Wrote(Screen(), &now);
     pixman_region32_translate(&now, Clamp(-int64_t(client.left)), Clamp(-int64_t(client.top)));
     pixman_region32_subtract(&w.update, &w.update, &now);
     if (!pixman_region32_not_empty(&w.update)) w.erasePending = false;
