@@ -429,13 +429,20 @@ HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceR
     return DDERR_GENERIC;
   }
   if (pixman_region32_not_empty(&area)) {
-    if (fill)
+    if (fill) {
       BlitFill(Image(), &area, fx->dwFillColor & 0x00FFFFFF);
-    else
+      if (IsPrimary()) {
+        const pixman_box32_t* e = pixman_region32_extents(&area);
+        ScreenChanged(RECT{e->x1, e->y1, e->x2, e->y2});
+      }
+    } else if (IsPrimary()) {
+      // A frame presented again mostly shows what the screen already has:
+      // the display is handed only what changed.
+      std::vector<RECT> changed;
+      BlitStretch(Image(), to, src->Image(), from, &area, &changed);
+      for (const RECT& r : changed) ScreenChanged(r);
+    } else {
       BlitStretch(Image(), to, src->Image(), from, &area);
-    if (IsPrimary()) {
-      const pixman_box32_t* e = pixman_region32_extents(&area);
-      ScreenChanged(RECT{e->x1, e->y1, e->x2, e->y2});
     }
   }
   pixman_region32_fini(&area);

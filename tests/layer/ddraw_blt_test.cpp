@@ -2,7 +2,10 @@
 // nearest-centre stretch, and clipping to a window on the screen.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "headless.h"
@@ -147,6 +150,16 @@ TEST(DirectDrawStretch, EveryPixelTakesTheSourcePixelUnderItsCentre) {
       if (HasFatalFailure()) return;
     }
 
+  // Whole factors, which have shuffles of their own, from columns that do
+  // not start a group of 8; and one wider than a row of groups' sources.
+  for (auto [sw, dw, left] : {std::tuple{20, 40, 3}, {37, 74, 0}, {64, 128, 5}, {13, 39, 1}, {10, 200, 2}}) {
+    PaintSurface(dst, Sentinel);
+    RECT from{1, 2, 1 + sw, 2 + 9}, to{left, 4, left + dw, 4 + 18};
+    ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
+    ExpectMapping(dst, to, from, to);
+    if (HasFatalFailure()) return;
+  }
+
   // The program's own case, 640 x 480 at 4K, a row and a column of it.
   IDirectDrawSurface* vga = Plain(dd, 640, 480);
   PaintSurface(vga, Coded);
@@ -234,6 +247,59 @@ TEST(DirectDrawBltPrimary, WritesOnlyTheWindowsVisibleClientArea) {
   RECT corner{width - 64, height - 48, width, height};
   ASSERT_EQ(DD_OK, primary->Blt(&corner, src, nullptr, DDBLT_WAIT, nullptr));
   EXPECT_EQ(Coded(63, 47), headless::ScreenPixel(width - 1, height - 1));
+}
+
+// Presenting a frame again hands the display only what changed: nothing
+// for the same frame, and around each band of changed rows otherwise, at
+// the same scale and stretched.
+TEST(DirectDrawBltPrimary, ReportsOnlyWhatChanged) {
+  TestWindow w(kFramedStyle, 10, 10, 400, 300);
+  const RECT client = ClientOnScreen(w.hwnd());
+  IDirectDraw* dd = NewDirectDraw();
+  IDirectDrawSurface *primary = NewSurface(dd, DDSCAPS_PRIMARYSURFACE), *src = Plain(dd, 64, 48);
+  ASSERT_EQ(DD_OK, primary->SetClipper(NewClipper(dd, w.hwnd())));
+  const RECT sameSize{client.left, client.top, client.left + 64, client.top + 48};
+  for (RECT to : {sameSize, client}) {
+    SCOPED_TRACE(to.right - to.left);
+    PaintSurface(src, Coded);
+    // The destination pixels that show source pixel (sx, sy).
+    auto shows = [&](int sx, int sy) {
+      RECT r{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+      for (int x = to.left; x < to.right; ++x)
+        for (int y = to.top; y < to.bottom; ++y)
+          if (UnderCentre(sx, x - to.left, 64, to.right - to.left) &&
+              UnderCentre(sy, y - to.top, 48, to.bottom - to.top))
+            r = RECT{std::min<LONG>(r.left, x), std::min<LONG>(r.top, y), std::max<LONG>(r.right, x + 1),
+                     std::max<LONG>(r.bottom, y + 1)};
+      return r;
+    };
+    ASSERT_EQ(DD_OK, primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr));
+    {
+      RecordingHost recorder;
+      ASSERT_EQ(DD_OK, primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr));
+      EXPECT_TRUE(recorder.changes.empty());
+    }
+    // One pixel; then two far apart in rows and columns, two bands.
+    FillSurface(src, RECT{40, 20, 41, 21}, 0x00FFFFFF);
+    {
+      RecordingHost recorder;
+      ASSERT_EQ(DD_OK, primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr));
+      EXPECT_EQ(std::vector<RECT>{shows(40, 20)}, recorder.changes);
+    }
+    FillSurface(src, RECT{3, 2, 4, 3}, 0x00FFFFFF);
+    FillSurface(src, RECT{60, 40, 61, 41}, 0x00FFFFFF);
+    {
+      RecordingHost recorder;
+      ASSERT_EQ(DD_OK, primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr));
+      EXPECT_EQ((std::vector<RECT>{shows(3, 2), shows(60, 40)}), recorder.changes);
+    }
+    // Back to the first frame: the skipped rows and columns were right all along.
+    const SurfacePixels before{headless::ScreenWidth(), headless::ScreenHeight(), headless::ScreenPixels()};
+    PaintSurface(src, Coded);
+    ASSERT_EQ(DD_OK, primary->Blt(&to, src, nullptr, DDBLT_WAIT, nullptr));
+    ExpectMapping(SurfacePixels{before.width, before.height, headless::ScreenPixels()}, to, RECT{0, 0, 64, 48},
+                  [&](int x, int y) { return Contains(to, x, y); }, [&](int x, int y) { return before.at(x, y); });
+  }
 }
 
 }  // namespace
