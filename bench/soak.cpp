@@ -43,7 +43,8 @@ Reading Read() {
 }
 
 void Print(const char* when, unsigned long long tick, const Reading& r) {
-  std::printf("%-5s tick %10llu: windows %zu, timers %zu, GDI objects %zu, DCs %zu, DirectDraw objects %zu, RSS %ld KiB\n",
+  std::printf("%-5s tick %10llu: windows %zu, timers %zu, GDI objects %zu, DCs %zu, DirectDraw objects %zu, "
+              "RSS %ld KiB\n",
               when, tick, r.windows, r.timers, r.gdi, r.dcs, r.directDraw, r.rssKiB);
 }
 
