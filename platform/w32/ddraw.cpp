@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "damage.h"
 #include "ddraw_blit.h"
 #include "internal.h"
 
@@ -133,6 +134,9 @@ class Surface final : public IDirectDrawSurface {
   void Describe(DDSURFACEDESC* desc) const;
   // The destination pixels a Blt to `to` may write, in surface coordinates.
   HRESULT DestinationArea(const RECT& to, pixman_region32_t* area) const;
+  // Copies `from` of `src` onto `to`, within `area`, which it narrows to
+  // what it wrote.
+  void Copy(const RECT& to, Surface* src, const RECT& from, pixman_region32_t* area);
 
   DirectDraw* m_parent;  // null once destroyed
   bool m_primary;
@@ -145,6 +149,16 @@ class Surface final : public IDirectDrawSurface {
   bool m_locked = false;
   RECT m_lockRect{};
   Clipper* m_clipper = nullptr;  // holds a reference
+  // The last copy onto this surface: what, from where, to where, within what.
+  struct LastCopy {
+    const Surface* source = nullptr;
+    RECT to{}, from{};
+    pixman_region32_t area;
+    LastCopy() { pixman_region32_init(&area); }
+    ~LastCopy() { pixman_region32_fini(&area); }
+    LastCopy(const LastCopy&) = delete;
+    LastCopy& operator=(const LastCopy&) = delete;
+  } m_last;
 };
 
 class DirectDraw final : public IDirectDraw {
@@ -287,6 +301,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
   desc->dwFlags |= DDSD_LPSURFACE;
   uint8_t* base = reinterpret_cast<uint8_t*>(pixman_image_get_data(Image()));
   desc->lpSurface = base + size_t(r.top) * size_t(desc->lPitch) + size_t(r.left) * 4;
+  WroteAll(Image());  // the memory is the holder's to write until Unlock
   m_locked = true;
   m_lockRect = r;
   return DD_OK;
@@ -296,6 +311,7 @@ HRESULT Surface::Unlock(LPVOID) {
   if (!Alive()) return DDERR_INVALIDOBJECT;
   if (!m_locked) return DDERR_NOTLOCKED;
   m_locked = false;
+  WroteAll(Image());
   if (IsPrimary()) ScreenChanged(m_lockRect);
   return DD_OK;
 }
@@ -340,6 +356,7 @@ HRESULT Surface::Restore() {
     pixman_color_t black{0, 0, 0, 0xFFFF};
     pixman_box32_t all{0, 0, Width(), Height()};
     pixman_image_fill_boxes(PIXMAN_OP_SRC, m_image, &black, 1, &all);
+    WroteAll(m_image);
   }
   return DD_OK;
 }
@@ -397,6 +414,39 @@ HRESULT Surface::DestinationArea(const RECT& to, pixman_region32_t* area) const 
   return DD_OK;
 }
 
+void Surface::Copy(const RECT& to, Surface* src, const RECT& from, pixman_region32_t* area) {
+  // Blitting the same source the same way as last time (a frame presented
+  // again): only what changed since, in the source or under the destination,
+  // needs copying. Anything else is copied whole.
+  auto same = [](const RECT& a, const RECT& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+  };
+  const bool again = src != this && m_last.source == src && same(m_last.to, to) && same(m_last.from, from) &&
+                     pixman_region32_equal(&m_last.area, area);
+  pixman_region32_t changedSource, changedHere;
+  pixman_region32_init(&changedSource);
+  pixman_region32_init(&changedHere);
+  const bool sourceKnown = TakeChanges(src->Image(), this, &changedSource);
+  const bool hereKnown = TakeChanges(Image(), this, &changedHere);
+  pixman_region32_copy(&m_last.area, area);
+  if (again && sourceKnown && hereKnown) {
+    pixman_region32_t shown;
+    pixman_region32_init(&shown);
+    ShownIn(to, from, &changedSource, &shown);
+    pixman_region32_union(&changedHere, &changedHere, &shown);
+    pixman_region32_intersect(area, area, &changedHere);
+    pixman_region32_fini(&shown);
+  }
+  m_last.source = src;
+  m_last.to = to;
+  m_last.from = from;
+  BlitStretch(Image(), to, src->Image(), from, area);
+  Wrote(Image(), area);
+  TakeChanges(Image(), this, &changedHere);  // our own writes are no news to us
+  pixman_region32_fini(&changedSource);
+  pixman_region32_fini(&changedHere);
+}
+
 HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceRect, DWORD flags, LPDDBLTFX fx) {
   if (!Alive()) return DDERR_INVALIDOBJECT;
   if (flags & ~kBltFlags) return DDERR_INVALIDPARAMS;
@@ -428,22 +478,16 @@ HRESULT Surface::Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceR
     pixman_region32_fini(&area);
     return DDERR_GENERIC;
   }
-  if (pixman_region32_not_empty(&area)) {
-    if (fill) {
-      BlitFill(Image(), &area, fx->dwFillColor & 0x00FFFFFF);
-      if (IsPrimary()) {
-        const pixman_box32_t* e = pixman_region32_extents(&area);
-        ScreenChanged(RECT{e->x1, e->y1, e->x2, e->y2});
-      }
-    } else if (IsPrimary()) {
-      // A frame presented again mostly shows what the screen already has:
-      // the display is handed only what changed.
-      std::vector<RECT> changed;
-      BlitStretch(Image(), to, src->Image(), from, &area, &changed);
-      for (const RECT& r : changed) ScreenChanged(r);
-    } else {
-      BlitStretch(Image(), to, src->Image(), from, &area);
-    }
+  if (fill) {
+    PlanFill(Image(), &area, fx->dwFillColor & 0x00FFFFFF);  // what has the colour already stays
+    BlitFill(Image(), &area, fx->dwFillColor & 0x00FFFFFF);
+  } else {
+    Copy(to, src, from, &area);
+  }
+  if (IsPrimary() && pixman_region32_not_empty(&area)) {
+    int n = 0;
+    const pixman_box32_t* boxes = pixman_region32_rectangles(&area, &n);
+    for (int i = 0; i < n; ++i) ScreenChanged(RECT{boxes[i].x1, boxes[i].y1, boxes[i].x2, boxes[i].y2});
   }
   pixman_region32_fini(&area);
   if (IsPrimary() && !fill) CurrentHost().PrimaryBlitted();

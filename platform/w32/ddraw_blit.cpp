@@ -4,10 +4,9 @@
 // of the pixel under their centre, and it costs several times the plain
 // writing of the destination.
 //
-// Every destination pixel is compared with what it is about to get as it is
-// copied: the program blits a whole frame onto the screen on every tick
-// while only a few pixels of it change, so an unchanged row costs two reads
-// and no write, and the display is told only about what changed.
+// Pixels are only written, never compared: what need not be written at all
+// (the parts of a frame that did not change) the caller leaves out of the
+// area, from what it knows changed (damage.h).
 //
 // A stretch builds a destination row from its source row once and copies it
 // to the rows below that show the same source row. A row is built in groups
@@ -17,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -81,52 +81,6 @@ class Walker {
   int64_t m_den, m_stepQ, m_stepR, m_q = 0, m_r = 0;
 };
 
-// The changed pixels of one destination row: columns first..last.
-struct Span {
-  int64_t first = INT64_MAX, last = INT64_MIN;
-  bool Empty() const { return first > last; }
-  void Add(int64_t a, int64_t b) {
-    first = std::min(first, a);
-    last = std::max(last, b);
-  }
-};
-
-// Changed rows merged into bands of consecutive rows, each reported by its
-// bounding box.
-class Bands {
- public:
-  explicit Bands(std::vector<RECT>* out) : m_out(out) {}
-  void AddRow(int64_t y, const Span& s) {
-    if (s.Empty()) return Close();
-    if (m_open && m_box.bottom == y) {
-      m_box.left = LONG(std::min<int64_t>(m_box.left, s.first));
-      m_box.right = LONG(std::max<int64_t>(m_box.right, s.last + 1));
-      m_box.bottom = LONG(y + 1);
-      return;
-    }
-    Close();
-    m_box = RECT{LONG(s.first), LONG(y), LONG(s.last + 1), LONG(y + 1)};
-    m_open = true;
-  }
-  void Close() {
-    if (m_open && m_out) m_out->push_back(m_box);
-    m_open = false;
-  }
-
- private:
-  std::vector<RECT>* m_out;
-  bool m_open = false;
-  RECT m_box{};
-};
-
-// out[i] = value, when it differs; `x` is the destination column of out[i].
-inline void Put(uint32_t* out, size_t i, uint32_t value, int64_t x, Span& s) {
-  if (out[i] != value) {
-    out[i] = value;
-    s.Add(x, x);
-  }
-}
-
 // Where the destination columns of the area take their pixels from.
 struct Columns {
   int64_t left = 0;              // the destination column of source[0]
@@ -139,9 +93,13 @@ struct Columns {
   size_t groups = 0;
   std::vector<uint32_t> bases;
   std::vector<uint64_t> patterns;
-  // Exactly twice the width: every group shows 4 source pixels twice each,
-  // so two groups come from one load and two fixed shuffles.
-  bool doubled = false;
+  // A whole multiple of the width, up to 8 times: every source pixel shows
+  // `factor` times, so blocks of 8 source pixels make `factor` groups each
+  // from one load and fixed shuffles.
+  int factor = 0;
+  int64_t blockLeft = 0;
+  size_t blocks = 0;
+  uint32_t blockBase = 0;  // the source column of blockLeft
 };
 
 Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right, int64_t sourceWidth) {
@@ -155,10 +113,18 @@ Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right
     w.Next();
   }
   if (!HasAvx2() || dw < sw) return c;
-  // Groups start at multiples of 8 from the left edge of `to`, so that at
-  // twice the width each starts on a source pixel.
+  if (dw % sw == 0 && dw / sw <= 8) {
+    const int64_t k = dw / sw, span = 8 * k;
+    c.factor = int(k);
+    // Any column on a source pixel's left edge starts a block.
+    c.blockLeft = to.left + (left - to.left + k - 1) / k * k;
+    c.blockBase = uint32_t(from.left + (c.blockLeft - to.left) / k);
+    while (c.blockLeft + span * int64_t(c.blocks + 1) <= right && int64_t(c.blockBase) + 8 * int64_t(c.blocks + 1) <= sourceWidth)
+      ++c.blocks;
+    return c;
+  }
+  // Groups start at multiples of 8 from the left edge of `to`.
   c.groupLeft = to.left + (left - to.left + 7) / 8 * 8;
-  c.doubled = dw == 2 * sw;
   const uint32_t* first = c.source.data() + (c.groupLeft - left);
   for (int64_t g = 0; c.groupLeft + 8 * (g + 1) <= right; ++g, ++c.groups) {
     const uint32_t* s = first + 8 * g;
@@ -172,24 +138,6 @@ Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right
 }
 
 #ifdef W32_BLIT_AVX2
-// The first and last changed pixel of a run of vectors, from a bit per
-// pixel (set: changed) of each vector or block of vectors that changed.
-class Changes {
- public:
-  void Note(size_t i, unsigned changed) {
-    if (m_first == SIZE_MAX) m_first = i + size_t(__builtin_ctz(changed));
-    m_lastAt = i;
-    m_lastChanged = changed;
-  }
-  void Into(int64_t x0, Span& s) const {
-    if (m_first != SIZE_MAX) s.Add(x0 + int64_t(m_first), x0 + int64_t(m_lastAt) + 31 - __builtin_clz(m_lastChanged));
-  }
-
- private:
-  size_t m_first = SIZE_MAX, m_lastAt = 0;
-  unsigned m_lastChanged = 0;
-};
-
 W32_AVX2 inline __m256i Load(const uint32_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
@@ -208,147 +156,174 @@ W32_AVX2 inline void Prefetch(const uint32_t* p) {
   _mm_prefetch(reinterpret_cast<const char*>(p + 16), _MM_HINT_T0);
 }
 
-// One bit per pixel of four vectors of 8, in order: set where they differ
-// from the 32 pixels at `out`.
-W32_AVX2 inline unsigned Differs32(__m256i a0, __m256i a1, __m256i a2, __m256i a3, const uint32_t* out) {
-  // Packing interleaves the 128-bit lanes; the permutation puts the pixels
-  // back in order.
-  const __m256i e01 = _mm256_packs_epi32(_mm256_cmpeq_epi32(a0, Load(out)), _mm256_cmpeq_epi32(a1, Load(out + 8)));
-  const __m256i e23 =
-      _mm256_packs_epi32(_mm256_cmpeq_epi32(a2, Load(out + 16)), _mm256_cmpeq_epi32(a3, Load(out + 24)));
-  const __m256i e =
-      _mm256_permutevar8x32_epi32(_mm256_packs_epi16(e01, e23), _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
-  return ~unsigned(_mm256_movemask_epi8(e));
-}
-
-W32_AVX2 inline unsigned Differs8(__m256i a, const uint32_t* out) {
-  return ~unsigned(_mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(a, Load(out))))) & 0xFFu;
-}
-
-// Where groups of 8 pixels come from, one after the other, four at a time
-// or one.
-struct CopyGroups {  // straight from a row
-  const uint32_t* in;
-  W32_AVX2 void Next4(__m256i v[4]) {
-    for (int i = 0; i < 4; ++i) v[i] = Load(in + 8 * i);
-    in += 32;
-  }
-  W32_AVX2 __m256i Next() {
-    const __m256i v = Load(in);
-    in += 8;
-    return v;
+// Where destination rows go: one row, or several below each other (a
+// stride apart) that show the same source row, each vector built stored to
+// all of them. Passed and kept by value: a vector store may alias anything,
+// so state reached through a pointer would be loaded again after each one.
+struct OneRow {
+  uint32_t* first;
+  W32_AVX2 void Store(size_t at, __m256i v) const { _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + at), v); }
+};
+struct SomeRows {
+  uint32_t* first;
+  size_t stride;  // in pixels
+  int rows;
+  W32_AVX2 void Store(size_t at, __m256i v) const {
+    uint32_t* p = first + at;
+    for (int r = 0; r < rows; ++r, p += stride) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
   }
 };
 
-struct DoubleGroups {  // twice the width: each source pixel twice
-  const uint32_t* in;
-  W32_AVX2 static __m256i First(__m256i p) {
-    return _mm256_permutevar8x32_epi32(p, _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3));
-  }
-  W32_AVX2 static __m256i Second(__m256i p) {
-    return _mm256_permutevar8x32_epi32(p, _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7));
-  }
-  W32_AVX2 void Next4(__m256i v[4]) {
-    const __m256i a = Load(in), b = Load(in + 8);
-    v[0] = First(a);
-    v[1] = Second(a);
-    v[2] = First(b);
-    v[3] = Second(b);
-    in += 16;
-  }
-  W32_AVX2 __m256i Next() {
-    const __m256i v = First(Load(in));
-    in += 4;
-    return v;
-  }
-};
-
-struct TableGroups {  // any other scale: a base and a pattern per group
-  const uint32_t* in;
-  const uint32_t* bases;
-  const uint64_t* patterns;
-  W32_AVX2 __m256i Next() { return Shuffle(Load(in + *bases++), *patterns++); }
-  W32_AVX2 void Next4(__m256i v[4]) {
-    for (int i = 0; i < 4; ++i) v[i] = Next();
-  }
-};
-
-// out[0, 8 * groups) = the groups `from` yields, where they differ; out[0]
-// is destination column x0. nextOut and nextIn, unless null: the same span
-// of the next row and of where it reads, prefetched along.
-template <class Groups>
-W32_AVX2 void PutGroups(uint32_t* out, Groups from, size_t groups, int64_t x0, Span& s, const uint32_t* nextOut,
-                        const uint32_t* nextIn) {
-  Changes c;
+// Groups of 8 pixels at [at, at + 8 * groups) of the rows `o`, from `in`
+// pixel for pixel. nextOut and nextIn, unless null: the same span of the
+// next row and of where it reads, prefetched along.
+template <class Out>
+W32_AVX2 void CopyGroups(const Out o, size_t at, const uint32_t* in, size_t groups, const uint32_t* nextOut,
+                         const uint32_t* nextIn) {
   size_t g = 0;
   for (; g + 4 <= groups; g += 4) {
-    uint32_t* o = out + 8 * g;
     if (nextOut) {
       Prefetch(nextOut + 8 * g);
       Prefetch(nextIn + 8 * g);
     }
-    __m256i v[4];
-    from.Next4(v);
-    const unsigned changed = Differs32(v[0], v[1], v[2], v[3], o);
-    if (changed) {
-      for (int i = 0; i < 4; ++i) Store(o + 8 * i, v[i]);
-      c.Note(8 * g, changed);
-    }
+    const __m256i a = Load(in + 8 * g), b = Load(in + 8 * g + 8), c = Load(in + 8 * g + 16), d = Load(in + 8 * g + 24);
+    o.Store(at + 8 * g, a);
+    o.Store(at + 8 * g + 8, b);
+    o.Store(at + 8 * g + 16, c);
+    o.Store(at + 8 * g + 24, d);
   }
-  for (; g < groups; ++g) {
-    const __m256i v = from.Next();
-    const unsigned changed = Differs8(v, out + 8 * g);
-    if (changed) {
-      Store(out + 8 * g, v);
-      c.Note(8 * g, changed);
-    }
+  for (; g < groups; ++g) o.Store(at + 8 * g, Load(in + 8 * g));
+}
+
+// A whole multiple K of the width: blocks of 8 source pixels from `in`,
+// each shown as K groups of 8, from one load and K fixed shuffles.
+template <int K, class Out>
+W32_AVX2 void FactorBlocks(const Out o, size_t at, const uint32_t* in, size_t blocks) {
+  __m256i shuffle[K];
+#pragma GCC unroll 8
+  for (int j = 0; j < K; ++j)
+    shuffle[j] = _mm256_setr_epi32((8 * j) / K, (8 * j + 1) / K, (8 * j + 2) / K, (8 * j + 3) / K, (8 * j + 4) / K,
+                                   (8 * j + 5) / K, (8 * j + 6) / K, (8 * j + 7) / K);
+  for (size_t b = 0; b < blocks; ++b) {
+    const __m256i p = Load(in + 8 * b);
+#pragma GCC unroll 8
+    for (int j = 0; j < K; ++j) o.Store(at + 8 * (K * b + size_t(j)), _mm256_permutevar8x32_epi32(p, shuffle[j]));
   }
-  c.Into(x0, s);
+}
+
+// Twice the width, the commonest: two blocks a step, their loads ahead of
+// their stores.
+template <class Out>
+W32_AVX2 void DoubleBlocks(const Out o, size_t at, const uint32_t* in, size_t blocks) {
+  const __m256i first = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3), second = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
+  size_t b = 0;
+  for (; b + 2 <= blocks; b += 2) {
+    const __m256i p = Load(in + 8 * b), q = Load(in + 8 * b + 8);
+    o.Store(at + 16 * b, _mm256_permutevar8x32_epi32(p, first));
+    o.Store(at + 16 * b + 8, _mm256_permutevar8x32_epi32(p, second));
+    o.Store(at + 16 * b + 16, _mm256_permutevar8x32_epi32(q, first));
+    o.Store(at + 16 * b + 24, _mm256_permutevar8x32_epi32(q, second));
+  }
+  if (b < blocks) {
+    const __m256i p = Load(in + 8 * b);
+    o.Store(at + 16 * b, _mm256_permutevar8x32_epi32(p, first));
+    o.Store(at + 16 * b + 8, _mm256_permutevar8x32_epi32(p, second));
+  }
+}
+
+template <class Out>
+W32_AVX2 void FactorBlocks(int k, const Out o, size_t at, const uint32_t* in, size_t blocks) {
+  switch (k) {
+    case 2: return DoubleBlocks(o, at, in, blocks);
+    case 3: return FactorBlocks<3>(o, at, in, blocks);
+    case 4: return FactorBlocks<4>(o, at, in, blocks);
+    case 5: return FactorBlocks<5>(o, at, in, blocks);
+    case 6: return FactorBlocks<6>(o, at, in, blocks);
+    case 7: return FactorBlocks<7>(o, at, in, blocks);
+    default: return FactorBlocks<8>(o, at, in, blocks);
+  }
+}
+
+// Any other scale: per group, a base in the source row and a pattern.
+template <class Out>
+W32_AVX2 void TableGroups(const Out o, size_t at, const uint32_t* in, const uint32_t* bases, const uint64_t* patterns,
+                          size_t groups) {
+  for (size_t g = 0; g < groups; ++g) o.Store(at + 8 * g, Shuffle(Load(in + bases[g]), patterns[g]));
 }
 #endif
 
-// out[0, n) = in[0, n) where they differ; out[0] is destination column x0.
-// nextOut and nextIn, unless null: the same span of the next row and of its
-// source, to prefetch.
-void CopyChanged(uint32_t* out, const uint32_t* in, size_t n, int64_t x0, Span& s, const uint32_t* nextOut,
-                 const uint32_t* nextIn) {
-  size_t i = 0;
+// Pixels [x1, x2) of `rows` rows from `first` down, `stride` apart, all the
+// same source pixels: in[x + shift].
+void CopySpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, int64_t x1, int64_t x2,
+              const uint32_t* nextOut, const uint32_t* nextIn) {
+  const size_t n = size_t(x2 - x1);
 #ifdef W32_BLIT_AVX2
-  if (HasAvx2()) {
-    i = n / 8 * 8;
-    PutGroups(out, CopyGroups{in}, n / 8, x0, s, nextOut, nextIn);
+  if (HasAvx2() && rows == 1 && nextOut) {
+    // Rows far apart, one at a time: copy along with prefetching the next.
+    const size_t whole = n / 8 * 8;
+    CopyGroups(OneRow{first + x1}, 0, in, n / 8, nextOut, nextIn);
+    if (whole < n) std::memcpy(first + x1 + whole, in + whole, (n - whole) * sizeof(uint32_t));
+    return;
   }
 #else
   (void)nextOut;
   (void)nextIn;
 #endif
-  for (; i < n; ++i) Put(out, i, in[i], x0 + int64_t(i), s);
+  for (int r = 0; r < rows; ++r) std::memcpy(first + size_t(r) * stride + x1, in, n * sizeof(uint32_t));
 }
 
-// Destination columns [x1, x2) of `row` from the source row `in`.
-void StretchChanged(uint32_t* row, const uint32_t* in, const Columns& c, int64_t x1, int64_t x2, Span& s) {
+// Destination columns [x1, x2) of `rows` rows from `first` down, from the
+// source row `in`.
+template <class Out>
+void StretchSpanInto(const Out o, uint32_t* first, size_t stride, int rows, const uint32_t* in, const Columns& c,
+                     int64_t x1, int64_t x2) {
+  auto pixel = [&](int64_t x) {
+    const uint32_t v = in[c.source[size_t(x - c.left)]];
+    uint32_t* p = first + x;
+    for (int r = 0; r < rows; ++r, p += stride) *p = v;
+  };
   int64_t x = x1;
 #ifdef W32_BLIT_AVX2
-  // Whole groups inside [x1, x2), among those that can be built.
-  const int64_t g0 = x1 > c.groupLeft ? (x1 - c.groupLeft + 7) / 8 : 0;
-  const int64_t g1 = std::min<int64_t>(int64_t(c.groups), x2 > c.groupLeft ? (x2 - c.groupLeft) / 8 : 0);
-  if (g0 < g1) {
-    const int64_t start = c.groupLeft + 8 * g0;
-    for (; x < start; ++x) Put(row, size_t(x), in[c.source[size_t(x - c.left)]], x, s);
-    const size_t n = size_t(g1 - g0);
-    if (c.doubled)
-      PutGroups(row + start, DoubleGroups{in + c.bases[size_t(g0)]}, n, start, s, nullptr, nullptr);
-    else
-      PutGroups(row + start, TableGroups{in, &c.bases[size_t(g0)], &c.patterns[size_t(g0)]}, n, start, s, nullptr,
-                nullptr);
-    x = start + 8 * int64_t(n);
+  if (c.factor) {
+    // Whole blocks inside [x1, x2).
+    const int64_t span = 8 * int64_t(c.factor);
+    const int64_t b0 = x1 > c.blockLeft ? (x1 - c.blockLeft + span - 1) / span : 0;
+    const int64_t b1 = std::min<int64_t>(int64_t(c.blocks), x2 > c.blockLeft ? (x2 - c.blockLeft) / span : 0);
+    if (b0 < b1) {
+      const int64_t start = c.blockLeft + span * b0;
+      for (; x < start; ++x) pixel(x);
+      FactorBlocks(c.factor, o, size_t(start), in + c.blockBase + 8 * b0, size_t(b1 - b0));
+      x = start + span * (b1 - b0);
+    }
+  } else {
+    // Whole groups inside [x1, x2), among those that can be built.
+    const int64_t g0 = x1 > c.groupLeft ? (x1 - c.groupLeft + 7) / 8 : 0;
+    const int64_t g1 = std::min<int64_t>(int64_t(c.groups), x2 > c.groupLeft ? (x2 - c.groupLeft) / 8 : 0);
+    if (g0 < g1) {
+      const int64_t start = c.groupLeft + 8 * g0;
+      for (; x < start; ++x) pixel(x);
+      TableGroups(o, size_t(start), in, &c.bases[size_t(g0)], &c.patterns[size_t(g0)], size_t(g1 - g0));
+      x = start + 8 * (g1 - g0);
+    }
   }
+#else
+  (void)o;
 #endif
-  for (; x < x2; ++x) Put(row, size_t(x), in[c.source[size_t(x - c.left)]], x, s);
+  for (; x < x2; ++x) pixel(x);
+}
+
+void StretchSpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, const Columns& c, int64_t x1,
+                 int64_t x2) {
+#ifdef W32_BLIT_AVX2
+  if (rows == 1) return StretchSpanInto(OneRow{first}, first, stride, 1, in, c, x1, x2);
+  return StretchSpanInto(SomeRows{first, stride, rows}, first, stride, rows, in, c, x1, x2);
+#else
+  StretchSpanInto(0, first, stride, rows, in, c, x1, x2);
+#endif
 }
 
 void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const RECT& from,
-             const pixman_region32_t* area, const pixman_box32_t* boxes, int n, std::vector<RECT>* changed) {
+             const pixman_region32_t* area, const pixman_box32_t* boxes, int n) {
   const int64_t dw = int64_t(to.right) - to.left, dh = int64_t(to.bottom) - to.top;
   const int64_t sw = int64_t(from.right) - from.left, sh = int64_t(from.bottom) - from.top;
   const bool sameWidth = sw == dw;
@@ -358,51 +333,51 @@ void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const REC
   // When the width is kept, destination column x shows source column x + shift.
   const int64_t shift = sameWidth ? int64_t(from.left) - to.left : 0;
 
-  Bands bands(changed);
   const Rows out(dst), in(src);
   // Rows that lie far apart each start a stream that the hardware
   // prefetcher first misses on: copies then ask for the next row ahead.
   const bool prefetch = pixman_image_get_stride(dst) - 4 * int64_t(ext->x2 - ext->x1) > 256 ||
                         pixman_image_get_stride(src) - 4 * int64_t(ext->x2 - ext->x1) > 256;
   // Boxes come in bands of equal y, sorted by y, and the source row only
-  // grows with y: a row that shows the same source row as the one above it
-  // in the same band is a copy of that one.
+  // grows with y: the rows of a band that show the same source row are
+  // built once. Within the caches the first is built and copied to the
+  // others (a string copy from a row just written); beyond them each vector
+  // built is stored to all of them, so no row is read back from memory.
+  const size_t stride = size_t(pixman_image_get_stride(dst)) / 4;
+  constexpr int64_t kCached = 0;  // bytes
+  const bool storeToAll = int64_t(ext->x2 - ext->x1) * (ext->y2 - ext->y1) * 4 > kCached;
   for (int i = 0; i < n;) {
     int end = i;
     while (end < n && boxes[end].y1 == boxes[i].y1) ++end;
     const int y1 = boxes[i].y1, y2 = boxes[i].y2;
     Walker rows(int64_t(y1) - to.top, sh, dh);
-    int64_t sy = from.top + rows.Value();
-    int64_t above = -1;  // the source row of the row above, in this band
-    for (int y = y1; y < y2; ++y) {
-      rows.Next();
-      const int64_t next = y + 1 < y2 ? from.top + rows.Value() : -1;
-      uint32_t* row = out[y];
-      const bool repeat = sy == above;
-      // Where this row's and the next row's pixels come from: column
-      // x + shift of these rows (the next row's only for prefetching them).
-      const uint32_t* line = repeat ? out[y - 1] : in[sy];
-      const int64_t lineShift = repeat ? 0 : shift;
-      uint32_t* nextRow = next < 0 ? row : out[y + 1];
-      const bool nextFromSource = next >= 0 && next != sy;
-      const uint32_t* nextLine = nextFromSource ? in[next] : row;
-      const int64_t nextShift = nextFromSource ? shift : 0;
-      Span s;
+    for (int y = y1; y < y2;) {
+      const int64_t sy = from.top + rows.Value();
+      int last = y + 1;  // one past the rows showing source row sy
+      for (rows.Next(); last < y2 && from.top + rows.Value() == sy; rows.Next()) ++last;
+      const int64_t next = last < y2 ? from.top + rows.Value() : -1;
+      const uint32_t* line = in[sy];
+      const int together = storeToAll ? last - y : 1;
       for (int b = i; b < end; ++b) {
         const int64_t x1 = boxes[b].x1, x2 = boxes[b].x2;
-        if (repeat || sameWidth)
-          CopyChanged(row + x1, line + (x1 + lineShift), size_t(x2 - x1), x1, s, prefetch ? nextRow + x1 : nullptr,
-                      nextLine + (x1 + nextShift));
+        if (sameWidth)
+          CopySpan(out[y], stride, together, line + (x1 + shift), x1, x2,
+                   prefetch && next >= 0 ? out[last] + x1 : nullptr, next >= 0 ? in[next] + (x1 + shift) : nullptr);
         else
-          StretchChanged(row, line, columns, x1, x2, s);
+          StretchSpan(out[y], stride, together, line, columns, x1, x2);
+        for (int r = y + together; r < last; ++r) std::memcpy(out[r] + x1, out[y] + x1, size_t(x2 - x1) * 4);
       }
-      above = sy;
-      sy = next;
-      bands.AddRow(y, s);
+      y = last;
     }
     i = end;
   }
-  bands.Close();
+}
+
+// The first offset of `destSize` whose source offset is `s` or more.
+int64_t FirstShowing(int64_t s, int64_t sourceSize, int64_t destSize) {
+  const int64_t num = 2 * destSize * s - sourceSize, den = 2 * sourceSize;
+  if (num <= 0) return 0;
+  return std::min(destSize, (num + den - 1) / den);
 }
 
 }  // namespace
@@ -417,7 +392,7 @@ void BlitFill(pixman_image_t* dst, const pixman_region32_t* area, uint32_t pixel
 }
 
 void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const RECT& from,
-                 const pixman_region32_t* area, std::vector<RECT>* changed) {
+                 const pixman_region32_t* area) {
   int n = 0;
   const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(area), &n);
   if (n == 0) return;
@@ -429,8 +404,30 @@ void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const
     src = copy;
     source = RECT{0, 0, from.right - from.left, from.bottom - from.top};
   }
-  Stretch(dst, to, src, source, area, boxes, n, changed);
+  Stretch(dst, to, src, source, area, boxes, n);
   if (copy) pixman_image_unref(copy);
+}
+
+void ShownIn(const RECT& to, const RECT& from, const pixman_region32_t* changed, pixman_region32_t* shown) {
+  pixman_region32_clear(shown);
+  const int64_t dw = int64_t(to.right) - to.left, dh = int64_t(to.bottom) - to.top;
+  const int64_t sw = int64_t(from.right) - from.left, sh = int64_t(from.bottom) - from.top;
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  int n = 0;
+  const pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(changed), &n);
+  for (int i = 0; i < n; ++i) {
+    const int64_t x1 = std::max<int64_t>(boxes[i].x1, from.left) - from.left;
+    const int64_t x2 = std::min<int64_t>(boxes[i].x2, from.right) - from.left;
+    const int64_t y1 = std::max<int64_t>(boxes[i].y1, from.top) - from.top;
+    const int64_t y2 = std::min<int64_t>(boxes[i].y2, from.bottom) - from.top;
+    if (x1 >= x2 || y1 >= y2) continue;
+    // Destination columns (rows) from the first that shows x1 (y1) to the
+    // first that shows x2 (y2), kept within int for the region.
+    auto clamp = [](int64_t v) { return std::clamp<int64_t>(v, INT32_MIN / 2, INT32_MAX / 2); };
+    const int64_t l = clamp(to.left + FirstShowing(x1, sw, dw)), r = clamp(to.left + FirstShowing(x2, sw, dw));
+    const int64_t t = clamp(to.top + FirstShowing(y1, sh, dh)), b = clamp(to.top + FirstShowing(y2, sh, dh));
+    if (l < r && t < b) pixman_region32_union_rect(shown, shown, int(l), int(t), unsigned(r - l), unsigned(b - t));
+  }
 }
 
 }  // namespace w32

@@ -2,8 +2,6 @@
 // objects so the benchmark can drive it on bare images.
 #pragma once
 
-#include <vector>
-
 #include "internal.h"
 
 namespace w32 {
@@ -16,13 +14,12 @@ void BlitFill(pixman_image_t* dst, const pixman_region32_t* area, uint32_t pixel
 // `to` and `dst`). Each destination pixel takes the source pixel under its
 // centre, measured against the whole of `to`, so clipping never changes the
 // scale. `from` must lie inside `src`; `src` may be `dst`.
-//
-// Pixels that already hold what they would get are left alone. When
-// `changed` is given, it receives the bounding box of each band of
-// consecutive rows in which some pixel changed, top to bottom: all a display
-// needs to be shown again.
 void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const RECT& from,
-                 const pixman_region32_t* area, std::vector<RECT>* changed = nullptr);
+                 const pixman_region32_t* area);
+
+// The destination pixels of a blit of `from` onto `to` that show some pixel
+// of `changed` (source coordinates): where a change in the source shows.
+void ShownIn(const RECT& to, const RECT& from, const pixman_region32_t* changed, pixman_region32_t* shown);
 
 // The source offset that destination offset `i` takes when `destSize` pixels
 // show `sourceSize`: the one under the centre of pixel i.
