@@ -128,10 +128,12 @@ Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right
   const uint32_t* first = c.source.data() + (c.groupLeft - left);
   for (int64_t g = 0; c.groupLeft + 8 * (g + 1) <= right; ++g, ++c.groups) {
     const uint32_t* s = first + 8 * g;
-    if (s[7] - s[0] > 7 || int64_t(s[0]) + 8 > sourceWidth) break;
+    if (s[7] - s[0] > 7 || sourceWidth < 8) break;
+    // Near the right edge the 8 pixels loaded end at the row's last one.
+    const uint32_t base = std::min(s[0], uint32_t(sourceWidth - 8));
     uint64_t pattern = 0;
-    for (int j = 0; j < 8; ++j) pattern |= uint64_t(s[j] - s[0]) << (8 * j);
-    c.bases.push_back(s[0]);
+    for (int j = 0; j < 8; ++j) pattern |= uint64_t(s[j] - base) << (8 * j);
+    c.bases.push_back(base);
     c.patterns.push_back(pattern);
   }
   return c;
@@ -140,9 +142,6 @@ Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right
 #ifdef W32_BLIT_AVX2
 W32_AVX2 inline __m256i Load(const uint32_t* p) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-W32_AVX2 inline void Store(uint32_t* p, __m256i v) {
-  _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
 }
 W32_AVX2 inline __m256i Shuffle(__m256i pixels, uint64_t pattern) {
   return _mm256_permutevar8x32_epi32(pixels, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(pattern))));
@@ -344,7 +343,7 @@ void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const REC
   // others (a string copy from a row just written); beyond them each vector
   // built is stored to all of them, so no row is read back from memory.
   const size_t stride = size_t(pixman_image_get_stride(dst)) / 4;
-  constexpr int64_t kCached = 0;  // bytes
+  constexpr int64_t kCached = 16 << 20;  // bytes
   const bool storeToAll = int64_t(ext->x2 - ext->x1) * (ext->y2 - ext->y1) * 4 > kCached;
   for (int i = 0; i < n;) {
     int end = i;

@@ -160,10 +160,13 @@ TEST(DirectDrawStretch, EveryPixelTakesTheSourcePixelUnderItsCentre) {
     if (HasFatalFailure()) return;
   }
 
-  // The program's own case, 640 x 480 at 4K, a row and a column of it.
+  // The program's own case, 640 x 480 at 4K and at a width that is no
+  // multiple (its groups reach the source row's right end), a row and a
+  // column of it.
   IDirectDrawSurface* vga = Plain(dd, 640, 480);
   PaintSurface(vga, Coded);
   for (auto [from, to] : {std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 3840, 1}},
+                          std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 1366, 1}},
                           std::pair{RECT{101, 0, 102, 480}, RECT{0, 0, 1, 2160}}}) {
     IDirectDrawSurface* out = Plain(dd, to.right, to.bottom);
     ASSERT_EQ(DD_OK, out->Blt(nullptr, vga, &from, DDBLT_WAIT, nullptr));
