@@ -106,6 +106,17 @@ bool DestroyDeviceContext(HDC hdc) {
   return true;
 }
 
+void RetargetDeviceContext(HDC hdc, pixman_image_t* target) {
+  DeviceContext* dc = FindDc(hdc);
+  if (!dc || !target) return;
+  dc->target = target;
+  pixman_region32_t whole;
+  pixman_region32_init_rect(&whole, 0, 0, unsigned(pixman_image_get_width(target)),
+                            unsigned(pixman_image_get_height(target)));
+  pixman_region32_intersect(&dc->clip, &dc->clip, &whole);
+  pixman_region32_fini(&whole);
+}
+
 bool IsLiveDc(HDC hdc) {
   return FindDc(hdc) != nullptr;
 }

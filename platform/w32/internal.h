@@ -130,6 +130,10 @@ bool IsLiveWindow(HWND hwnd);
 // every write. The DC does not own the target.
 HDC CreateDeviceContext(pixman_image_t* target, POINT origin, const pixman_region32_t* clip);
 bool DestroyDeviceContext(HDC hdc);
+// Points a live context at another image of the same kind (the screen made
+// anew at another size): its clip is cut to the new image, so drawing
+// through it stays inside.
+void RetargetDeviceContext(HDC hdc, pixman_image_t* target);
 bool IsLiveDc(HDC hdc);
 // The colour a brush paints with; false for a bad or hollow brush.
 bool BrushColor(HBRUSH brush, COLORREF* color);

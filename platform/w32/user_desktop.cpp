@@ -135,6 +135,8 @@ void ResetScreen(int width, int height) {
   State& s = S();
   pixman_image_t* screen = NewScreen(width, height);
   if (!screen) return;
+  // Contexts handed out on the old screen draw on the new one from now on.
+  for (HDC hdc : s.windowDcs) RetargetDeviceContext(hdc, screen);
   pixman_image_unref(s.screen);
   s.screen = screen;
   Recompose(RECT{0, 0, width, height});

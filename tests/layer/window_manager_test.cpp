@@ -92,10 +92,23 @@ TEST(UserActions, TheDesktopsPlacementsBecomeOurs) {
   GetWindowRect(w.hwnd(), &r);
   EXPECT_EQ(104 - frame, r.left);
   EXPECT_EQ(200, r.right - r.left);
+  // A context the program holds across a change of the display's size
+  // draws on the new screen, and only inside it.
+  HDC hdc = GetDC(w.hwnd());
   w32::wm::ScreenSize(1280, 1024);
   EXPECT_EQ(1280, GetSystemMetrics(SM_CXSCREEN));
   w32::wm::ScreenSize(0, 1024);  // nonsense from a host changes nothing
   EXPECT_EQ(1280, GetSystemMetrics(SM_CXSCREEN));
+  w32::wm::ScreenSize(110, 1024);  // cuts the client area 6 columns in
+  HBRUSH red = CreateSolidBrush(RGB(255, 0, 0));
+  RECT across{5, 7, 40, 8};
+  FillRect(hdc, &across, red);
+  DeleteObject(red);
+  MoveToEx(hdc, 0, 0, nullptr);
+  LineTo(hdc, 199, 0);
+  EXPECT_EQ(0x00FF0000u, headless::ScreenPixel(104 + 5, 223 + 7));
+  EXPECT_EQ(0u, headless::ScreenPixel(104, 223));  // the line, in the default black pen
+  ReleaseDC(w.hwnd(), hdc);
 }
 
 TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {
