@@ -101,7 +101,8 @@ void Wrote(pixman_image_t* image, const pixman_region32_t* area) {
 void Wrote(pixman_image_t* image, const pixman_box32_t& box) {
   if (box.x1 >= box.x2 || box.y1 >= box.y2) return;
   pixman_region32_t area;
-  pixman_region32_init_rect(&area, box.x1, box.y1, unsigned(box.x2 - box.x1), unsigned(box.y2 - box.y1));
+  pixman_region32_init_rect(&area, box.x1, box.y1, unsigned(int64_t(box.x2) - box.x1),
+                            unsigned(int64_t(box.y2) - box.y1));
   Wrote(image, &area);
   pixman_region32_fini(&area);
 }

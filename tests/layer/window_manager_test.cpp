@@ -1,5 +1,6 @@
 // Our layer on the headless host: the virtual clock, scripted user actions,
 // the screen as the user would see it, fault injection and stalls.
+#include <climits>
 #include <gtest/gtest.h>
 
 #include "headless.h"
@@ -106,6 +107,8 @@ TEST(UserActions, TheDesktopsPlacementsBecomeOurs) {
   DeleteObject(red);
   MoveToEx(hdc, 0, 0, nullptr);
   LineTo(hdc, 199, 0);
+  MoveToEx(hdc, INT_MAX, 0, nullptr);  // beyond int once the client's origin is added
+  LineTo(hdc, INT_MAX, 9);
   EXPECT_EQ(0x00FF0000u, headless::ScreenPixel(104 + 5, 223 + 7));
   EXPECT_EQ(0u, headless::ScreenPixel(104, 223));  // the line, in the default black pen
   ReleaseDC(w.hwnd(), hdc);
