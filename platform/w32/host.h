@@ -85,7 +85,7 @@ void Move(HWND hwnd, int x, int y);        // the outer top-left corner goes to 
 void MoveClient(HWND hwnd, int x, int y);  // the client area's top-left corner goes to (x, y)
 void ResizeClient(HWND hwnd, int width, int height);
 void Show(HWND hwnd, int showCommand);     // minimise, restore, ...
-void Maximized(HWND hwnd, const RECT& client);  // the desktop maximised it to this client area
+void Maximized(HWND hwnd, const RECT& client);  // the desktop maximised it to this client area (1..16384 a side)
 void Cover(int id, const RECT& rect);      // another application's window on top of ours
 void Uncover(int id);
 void ScreenSize(int width, int height);    // the display's size

@@ -61,8 +61,16 @@ void Show(HWND hwnd, int showCommand) {
   ShowWindowImpl(hwnd, showCommand);
 }
 
+namespace {
+// The most a display's side can measure, in pixels.
+constexpr int64_t kMaxDisplaySide = 16384;
+}  // namespace
+
 // The desktop maximised the window, or moved or sized it while maximised.
+// An area no display could hold is nonsense from the host and changes nothing.
 void Maximized(HWND hwnd, const RECT& client) {
+  const int64_t width = int64_t(client.right) - client.left, height = int64_t(client.bottom) - client.top;
+  if (width < 1 || height < 1 || width > kMaxDisplaySide || height > kMaxDisplaySide) return;
   Window* w = Find(hwnd);
   if (!w) return;
   if (w->place.state != ShowState::Maximized) {
@@ -76,7 +84,7 @@ void Maximized(HWND hwnd, const RECT& client) {
 }
 
 void ScreenSize(int width, int height) {
-  if (width < 1 || height < 1 || width > 16384 || height > 16384) return;
+  if (width < 1 || height < 1 || width > kMaxDisplaySide || height > kMaxDisplaySide) return;
   if (width != ScreenWidth() || height != ScreenHeight()) ResetScreen(width, height);
 }
 

@@ -89,6 +89,9 @@ TEST(UserActions, TheDesktopsPlacementsBecomeOurs) {
   EXPECT_TRUE(SawSequence({{WM_SIZE, kDefProc | kWParam | kLParam, SIZE_MAXIMIZED, MAKELPARAM(800, 570)}}, "maximised"));
   w32::wm::Maximized(w.hwnd(), RECT{0, 30, 900, 600});  // the desktop's work area grew
   EXPECT_TRUE(SawSequence({{WM_SIZE, kDefProc | kWParam | kLParam, SIZE_MAXIMIZED, MAKELPARAM(900, 570)}}, "again"));
+  w32::wm::Maximized(w.hwnd(), RECT{INT_MIN + 10, 0, INT_MAX - 10, 600});  // nonsense changes nothing
+  EXPECT_TRUE(SawSequence({{WM_SIZE, kNever}}, "nonsense"));
+  EXPECT_EQ((POINT{0, 30}), ClientOrigin(w.hwnd()));
   w32::wm::Show(w.hwnd(), SW_RESTORE);
   GetWindowRect(w.hwnd(), &r);
   EXPECT_EQ(104 - frame, r.left);
