@@ -46,6 +46,7 @@ void ResetUser() {
   s.classes.clear();
   s.nextAtom = 0xC000;
   s.active = nullptr;
+  s.focus = nullptr;
   s.posted.clear();
   s.input.clear();
   s.quitPosted = false;
