@@ -94,7 +94,6 @@ void ScreenSize(int width, int height);    // the display's size
 // ---- The hosts ---------------------------------------------------------------
 struct HostEntry {
   const char* name;  // as TARVELMIN_HOST names it
-  const char* description;
   bool chosenUnnamed;  // tried when TARVELMIN_HOST names none
   // Opens the host, or says in `why` (one line) why it cannot.
   Host* (*open)(std::string* why);
@@ -103,7 +102,6 @@ struct HostEntry {
 // In order of preference; the start-up code takes the one TARVELMIN_HOST
 // names, else the first that opens.
 extern const HostEntry kHosts[];
-extern const size_t kHostCount;
 Host* OpenHost(std::string* why);
 
 }  // namespace w32

@@ -9,12 +9,13 @@ Host* OpenSdlHost(std::string* why);       // hosts/sdl.cpp
 Host* OpenHeadlessHost(std::string* why);  // hosts/headless.cpp
 
 const HostEntry kHosts[] = {
-    {"sdl", "a real window on the desktop (X11 or Wayland), through SDL2", true, OpenSdlHost},
-    // Never picked unasked: a program started where there is no display
-    // should say so, not run where nobody can see it.
-    {"headless", "no display: an in-memory screen, the program's timers on the real clock", false, OpenHeadlessHost},
+    // A real window on the desktop (X11 or Wayland), through SDL2.
+    {"sdl", true, OpenSdlHost},
+    // No display: an in-memory screen, the program's timers on the real
+    // clock. Never picked unasked: a program started where there is no
+    // display should say so, not run where nobody can see it.
+    {"headless", false, OpenHeadlessHost},
 };
-const size_t kHostCount = sizeof kHosts / sizeof kHosts[0];
 
 Host* OpenHost(std::string* why) {
   const char* named = std::getenv("TARVELMIN_HOST");

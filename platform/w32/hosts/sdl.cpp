@@ -151,7 +151,7 @@ struct Shown {
   SDL_Window* window;
   Window xwindow;  // X11: put into straight, when its pixels are laid out as ours
   GC gc;
-  WindowState told;  // what the window manager last said
+  WindowState told;  // what the window manager last said (its title in `title`)
   std::string title;
   RECT damage;       // changed since the last present, client coordinates
 };
@@ -197,31 +197,21 @@ class SdlHost final : public w32::Host {
 
   // ---- Clock and waiting
 
-  DWORD Now() override {
-    timespec t;
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return DWORD(uint64_t(t.tv_sec) * 1000 + uint64_t(t.tv_nsec) / 1000000);
-  }
+  DWORD Now() override { return DWORD(MonotonicNs() / 1000000); }
 
   bool Wait(std::optional<DWORD> deadline) override {
     Present();
-    if (!m_x) {
-      if (!deadline) {
-        SDL_WaitEvent(nullptr);
-        return true;
-      }
+    int timeout = -1;  // no limit
+    if (deadline) {
       DWORD left = *deadline - Now();
       if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
-      SDL_WaitEventTimeout(nullptr, int(left));
+      timeout = int(left);
+    }
+    if (!m_x) {
+      SDL_WaitEventTimeout(nullptr, timeout);
       return true;
     }
     if (InputKnownToWait()) return true;
-    int timeout = -1;
-    if (deadline) {
-      DWORD left = *deadline - Now();
-      if (left == 0 || left > 0x7FFFFFFF) return true;
-      timeout = int(left);
-    }
     // No XFlush: it reads the connection too, and nothing is left unsent
     // here: presenting ends in a flush, and any other call into SDL is
     // followed by a fetch of events, which flushes.
@@ -281,8 +271,8 @@ class SdlHost final : public w32::Host {
     // What the desktop did itself needs no echo.
     if (!m_following) Follow(*w, state);
     w->told = state;
+    w->told.title = nullptr;  // the caller's; kept as `title`
     w->title = state.title;
-    w->told.title = w->title.c_str();
     Damage(*w, RECT{0, 0, state.client.right - state.client.left, state.client.bottom - state.client.top});
   }
 
@@ -436,7 +426,7 @@ class SdlHost final : public w32::Host {
         w32::wm::Show(hwnd, SW_RESTORE);
         break;
       case SDL_WINDOWEVENT_EXPOSED:
-        if (Shown* still = Find(hwnd)) Damage(*still, RECT{0, 0, 1 << 30, 1 << 30});
+        Damage(*w, RECT{0, 0, 1 << 30, 1 << 30});
         break;
     }
     m_following = false;
