@@ -58,6 +58,13 @@ void Simplify(Known& k) {
 }
 
 bool Whole(pixman_image_t* image, const pixman_region32_t* area) {
+  // Fills come row by row from wide lines: answer the plain cases without
+  // making a region.
+  pixman_region32_t* a = const_cast<pixman_region32_t*>(area);
+  const pixman_box32_t* e = pixman_region32_extents(a);
+  if (e->x1 > 0 || e->y1 > 0 || e->x2 < pixman_image_get_width(image) || e->y2 < pixman_image_get_height(image))
+    return false;
+  if (pixman_region32_n_rects(a) == 1) return true;
   pixman_region32_t all;
   pixman_region32_init_rect(&all, 0, 0, unsigned(pixman_image_get_width(image)),
                             unsigned(pixman_image_get_height(image)));

@@ -58,7 +58,9 @@ pixman_image_t* Snapshot(pixman_image_t* src, const RECT& from) {
   return copy;
 }
 
-// SourceOffset(i), SourceOffset(i + 1), ... without a division per step.
+// The source offsets that destination offsets first, first + 1, ... take
+// when destSize pixels show sourceSize: each the one under the centre of its
+// pixel, (2i + 1) * sourceSize / (2 * destSize), without a division per step.
 class Walker {
  public:
   Walker(int64_t first, int64_t sourceSize, int64_t destSize)
@@ -173,25 +175,22 @@ struct SomeRows {
   }
 };
 
-// Groups of 8 pixels at [at, at + 8 * groups) of the rows `o`, from `in`
-// pixel for pixel. nextOut and nextIn, unless null: the same span of the
-// next row and of where it reads, prefetched along.
-template <class Out>
-W32_AVX2 void CopyGroups(const Out o, size_t at, const uint32_t* in, size_t groups, const uint32_t* nextOut,
+// Groups of 8 pixels from `in` to `out`, pixel for pixel, prefetching the
+// same span of the next row (nextOut) and of where it reads (nextIn).
+W32_AVX2 void CopyGroups(uint32_t* out, const uint32_t* in, size_t groups, const uint32_t* nextOut,
                          const uint32_t* nextIn) {
+  const OneRow o{out};
   size_t g = 0;
   for (; g + 4 <= groups; g += 4) {
-    if (nextOut) {
-      Prefetch(nextOut + 8 * g);
-      Prefetch(nextIn + 8 * g);
-    }
+    Prefetch(nextOut + 8 * g);
+    Prefetch(nextIn + 8 * g);
     const __m256i a = Load(in + 8 * g), b = Load(in + 8 * g + 8), c = Load(in + 8 * g + 16), d = Load(in + 8 * g + 24);
-    o.Store(at + 8 * g, a);
-    o.Store(at + 8 * g + 8, b);
-    o.Store(at + 8 * g + 16, c);
-    o.Store(at + 8 * g + 24, d);
+    o.Store(8 * g, a);
+    o.Store(8 * g + 8, b);
+    o.Store(8 * g + 16, c);
+    o.Store(8 * g + 24, d);
   }
-  for (; g < groups; ++g) o.Store(at + 8 * g, Load(in + 8 * g));
+  for (; g < groups; ++g) o.Store(8 * g, Load(in + 8 * g));
 }
 
 // A whole multiple K of the width: blocks of 8 source pixels from `in`,
@@ -260,7 +259,7 @@ void CopySpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, int6
   if (HasAvx2() && rows == 1 && nextOut) {
     // Rows far apart, one at a time: copy along with prefetching the next.
     const size_t whole = n / 8 * 8;
-    CopyGroups(OneRow{first + x1}, 0, in, n / 8, nextOut, nextIn);
+    CopyGroups(first + x1, in, n / 8, nextOut, nextIn);
     if (whole < n) std::memcpy(first + x1 + whole, in + whole, (n - whole) * sizeof(uint32_t));
     return;
   }
@@ -385,8 +384,7 @@ void BlitFill(pixman_image_t* dst, const pixman_region32_t* area, uint32_t pixel
   int n = 0;
   pixman_box32_t* boxes = pixman_region32_rectangles(const_cast<pixman_region32_t*>(area), &n);
   if (n == 0) return;
-  pixman_color_t color{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),
-                       uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
+  const pixman_color_t color = ToPixmanColor(pixel);
   pixman_image_fill_boxes(PIXMAN_OP_SRC, dst, &color, n, boxes);
 }
 

@@ -1,5 +1,5 @@
 // The pixel work behind IDirectDrawSurface::Blt, kept apart from the COM
-// objects so the benchmark can drive it on bare images.
+// objects: fills, copies and stretches of bare images.
 #pragma once
 
 #include "internal.h"
@@ -20,11 +20,5 @@ void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const
 // The destination pixels of a blit of `from` onto `to` that show some pixel
 // of `changed` (source coordinates): where a change in the source shows.
 void ShownIn(const RECT& to, const RECT& from, const pixman_region32_t* changed, pixman_region32_t* shown);
-
-// The source offset that destination offset `i` takes when `destSize` pixels
-// show `sourceSize`: the one under the centre of pixel i.
-inline int64_t SourceOffset(int64_t i, int64_t sourceSize, int64_t destSize) {
-  return ((2 * i + 1) * sourceSize) / (2 * destSize);
-}
 
 }  // namespace w32

@@ -136,10 +136,6 @@ uint32_t* ClippedPixel(DeviceContext& dc, int64_t tx, int64_t ty) {
   return reinterpret_cast<uint32_t*>(base + size_t(ty) * pixman_image_get_stride(dc.target)) + tx;
 }
 
-void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel) {
-  if (uint32_t* p = ClippedPixel(dc, int64_t(x) + dc.origin.x, int64_t(y) + dc.origin.y)) *p = pixel;
-}
-
 void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel) {
   // Work in 64 bits: a rectangle near the limits of LONG plus the origin
   // must not wrap round into the surface.
@@ -147,21 +143,27 @@ void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel) {
                 int64_t(r.bottom) + dc.origin.y, pixel);
 }
 
-void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t rr, int64_t b, uint32_t pixel) {
+bool CutToClip(const DeviceContext& dc, int64_t l, int64_t t, int64_t r, int64_t b, pixman_box32_t* out) {
   const pixman_box32_t* e = pixman_region32_extents(&dc.clip);
   l = std::max<int64_t>(l, e->x1);
   t = std::max<int64_t>(t, e->y1);
-  rr = std::min<int64_t>(rr, e->x2);
+  r = std::min<int64_t>(r, e->x2);
   b = std::min<int64_t>(b, e->y2);
-  if (l >= rr || t >= b) return;
+  if (l >= r || t >= b) return false;
+  *out = pixman_box32_t{int(l), int(t), int(r), int(b)};  // inside the clip, so inside int
+  return true;
+}
+
+void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t pixel) {
+  pixman_box32_t box;
+  if (!CutToClip(dc, l, t, r, b, &box)) return;
   pixman_region32_t area;
-  pixman_region32_init_rect(&area, int(l), int(t), unsigned(rr - l), unsigned(b - t));
+  pixman_region32_init_with_extents(&area, &box);
   pixman_region32_intersect(&area, &area, &dc.clip);
   PlanFill(dc.target, &area, pixel);  // what already has the colour stays as it is
   int n = 0;
   pixman_box32_t* boxes = pixman_region32_rectangles(&area, &n);
-  pixman_color_t color{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),
-                       uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
+  const pixman_color_t color = ToPixmanColor(pixel);
   if (n > 0) pixman_image_fill_boxes(PIXMAN_OP_SRC, dc.target, &color, n, boxes);
   pixman_region32_fini(&area);
 }

@@ -39,12 +39,13 @@ struct DeviceContext {
 DeviceContext* FindDc(HDC hdc);
 GdiObject* FindGdiObject(HGDIOBJ object);
 
-// Writes one XRGB pixel at DC coordinates, if the clip allows it.
-void PutPixel(DeviceContext& dc, int x, int y, uint32_t pixel);
 // Fills a rectangle given in DC coordinates, cut by the clip.
 void FillDcRect(DeviceContext& dc, const RECT& r, uint32_t pixel);
 // The same in target coordinates: [l, r) x [t, b), any 64-bit values.
 void FillTargetBox(DeviceContext& dc, int64_t l, int64_t t, int64_t r, int64_t b, uint32_t pixel);
+// [l, r) x [t, b) in target coordinates, any 64-bit values, cut to the
+// clip's extents; false when nothing is left.
+bool CutToClip(const DeviceContext& dc, int64_t l, int64_t t, int64_t r, int64_t b, pixman_box32_t* out);
 // The target pixel at (tx, ty) when the clip lets us write it, else null.
 uint32_t* ClippedPixel(DeviceContext& dc, int64_t tx, int64_t ty);
 

@@ -208,11 +208,9 @@ BOOL LineTo(HDC hdc, int x, int y) {
   if (pen->width <= 1) {
     CosmeticLine(*dc, x0, y0, x1, y1, pixel);
     // Pixel by pixel, so told as the line's box, cut to the clip.
-    // Cut in 64 bits: only what lies inside the clip fits an int.
-    const pixman_box32_t* e = pixman_region32_extents(&dc->clip);
-    const int64_t l = std::max<int64_t>(std::min(x0, x1), e->x1), t = std::max<int64_t>(std::min(y0, y1), e->y1);
-    const int64_t r = std::min<int64_t>(std::max(x0, x1) + 1, e->x2), b = std::min<int64_t>(std::max(y0, y1) + 1, e->y2);
-    if (l < r && t < b) Wrote(dc->target, pixman_box32_t{int(l), int(t), int(r), int(b)});
+    pixman_box32_t box;
+    if (CutToClip(*dc, std::min(x0, x1), std::min(y0, y1), std::max(x0, x1) + 1, std::max(y0, y1) + 1, &box))
+      Wrote(dc->target, box);
   } else {
     GeometricLine(*dc, x0, y0, x1, y1, pen->width, pixel);  // in filled rows
   }

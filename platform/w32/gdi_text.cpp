@@ -169,12 +169,11 @@ BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length) {
   if (!font.Loaded()) return TRUE;
 
   // Glyphs stay inside their cell, so opaque text never leaves its box.
-  const pixman_box32_t* e = pixman_region32_extents(&dc->clip);
-  const int64_t clipLeft = std::max<int64_t>(left, e->x1), clipRight = std::min<int64_t>(right, e->x2);
-  const int64_t clipTop = std::max<int64_t>(top, e->y1), clipBottom = std::min<int64_t>(bottom, e->y2);
-  if (clipLeft >= clipRight || clipTop >= clipBottom) return TRUE;
+  pixman_box32_t box;
+  if (!CutToClip(*dc, left, top, right, bottom, &box)) return TRUE;
+  const int64_t clipLeft = box.x1, clipRight = box.x2, clipTop = box.y1, clipBottom = box.y2;
   const uint32_t ink = ToPixel(dc->textColor);
-  Wrote(dc->target, pixman_box32_t{int(clipLeft), int(clipTop), int(clipRight), int(clipBottom)});
+  Wrote(dc->target, box);
   int64_t penX = left;
   for (int i = 0; i < length && penX < clipRight; ++i) {
     const Glyph& g = font.For(bytes[i]);

@@ -103,6 +103,11 @@ inline uint32_t ToPixel(COLORREF c) {
 inline COLORREF ToColorRef(uint32_t pixel) {
   return ((pixel & 0xFF) << 16) | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
+// An XRGB pixel as pixman's fills take it: 16 bits a channel, opaque.
+inline pixman_color_t ToPixmanColor(uint32_t pixel) {
+  return pixman_color_t{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),
+                        uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
+}
 
 // ---- Fault injection -------------------------------------------------------
 // Makes the call fail once, after `skip` more successful calls of that kind.

@@ -12,8 +12,7 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
   pixman_region32_intersect(&part, &part, area);
   int n = 0;
   const pixman_box32_t* boxes = pixman_region32_rectangles(&part, &n);
-  pixman_color_t color{uint16_t(((pixel >> 16) & 0xFF) * 0x101), uint16_t(((pixel >> 8) & 0xFF) * 0x101),
-                       uint16_t((pixel & 0xFF) * 0x101), 0xFFFF};
+  const pixman_color_t color = ToPixmanColor(pixel);
   std::vector<pixman_box32_t> list(boxes, boxes + n);
   if (n > 0) pixman_image_fill_boxes(PIXMAN_OP_SRC, S().screen, &color, n, list.data());
   Wrote(S().screen, &part);
@@ -40,9 +39,7 @@ void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::st
 pixman_image_t* NewScreen(int width, int height) {
   pixman_image_t* screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
   if (!screen) return nullptr;
-  pixman_color_t desktop{uint16_t(((kDesktopPixel >> 16) & 0xFF) * 0x101),
-                         uint16_t(((kDesktopPixel >> 8) & 0xFF) * 0x101), uint16_t((kDesktopPixel & 0xFF) * 0x101),
-                         0xFFFF};
+  const pixman_color_t desktop = ToPixmanColor(kDesktopPixel);
   pixman_box32_t all{0, 0, width, height};
   pixman_image_fill_boxes(PIXMAN_OP_SRC, screen, &desktop, 1, &all);
   return screen;
