@@ -34,6 +34,20 @@ void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::st
   DestroyDeviceContext(hdc);
 }
 
+// Takes from `region` what hides it of `hwnd`: our windows above it, and
+// other applications' windows.
+void SubtractAbove(HWND hwnd, pixman_region32_t* region) {
+  const auto& z = S().zOrder;
+  auto it = std::find(z.begin(), z.end(), hwnd);
+  if (it != z.end())
+    for (++it; it < z.end(); ++it) {
+      Window* above = Find(*it);
+      if (above && OnScreen(*above)) SubtractRect(region, OuterRect(*above));
+    }
+  for (const Cover& cv : S().covers) SubtractRect(region, cv.rect);
+}
+
+
 }  // namespace
 
 pixman_image_t* NewScreen(int width, int height) {
@@ -62,7 +76,7 @@ void RecomposeRegion(const pixman_region32_t* changed) {
   FillOnScreen(&area, screen, kDesktopPixel);
   for (HWND hwnd : s.zOrder) {
     Window* w = Find(hwnd);
-    if (!w || !Shown(*w) || w->place.state == ShowState::Minimized) continue;
+    if (!w || !OnScreen(*w)) continue;
     RECT outer = OuterRect(*w);
     RECT client = ClientOnScreen(*w);
     Frame f = FrameOf(*w);
@@ -101,17 +115,11 @@ void Recompose(const RECT& changed) {
 // nothing covers them; its client area is left alone.
 void RedrawFrame(HWND hwnd) {
   Window* w = Find(hwnd);
-  if (!w || !Shown(*w) || w->place.state == ShowState::Minimized) return;
+  if (!w || !OnScreen(*w)) return;
   pixman_region32_t frame;
   RegionFromRect(&frame, OuterRect(*w));
   SubtractRect(&frame, ClientOnScreen(*w));
-  const auto& z = S().zOrder;
-  auto it = std::find(z.begin(), z.end(), hwnd);
-  for (++it; it < z.end(); ++it) {
-    Window* above = Find(*it);
-    if (above && Shown(*above) && above->place.state != ShowState::Minimized) SubtractRect(&frame, OuterRect(*above));
-  }
-  for (const Cover& cv : S().covers) SubtractRect(&frame, cv.rect);
+  SubtractAbove(hwnd, &frame);
   RecomposeRegion(&frame);
   pixman_region32_fini(&frame);
 }
@@ -146,7 +154,7 @@ void ScreenChanged(const RECT& r) {
 bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out) {
   Window* w = Find(hwnd);
   if (!w) return false;
-  if (!Shown(*w) || w->place.state == ShowState::Minimized) {
+  if (!OnScreen(*w)) {
     pixman_region32_clear(out);
     return true;
   }
@@ -159,13 +167,7 @@ bool VisibleClientRegion(HWND hwnd, pixman_region32_t* out) {
   }
   pixman_region32_fini(out);
   RegionFromRect(out, r);
-  const auto& z = S().zOrder;
-  auto it = std::find(z.begin(), z.end(), hwnd);
-  for (++it; it < z.end(); ++it) {
-    Window* above = Find(*it);
-    if (above && Shown(*above) && above->place.state != ShowState::Minimized) SubtractRect(out, OuterRect(*above));
-  }
-  for (const Cover& cv : S().covers) SubtractRect(out, cv.rect);
+  SubtractAbove(hwnd, out);
   return true;
 }
 

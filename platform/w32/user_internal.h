@@ -136,6 +136,8 @@ Frame FrameOf(const Window& w);
 RECT OuterRect(const Window& w);
 RECT ClientOnScreen(const Window& w);
 bool Shown(const Window& w);
+// Shown and not minimised: its frame and client area are on the screen.
+bool OnScreen(const Window& w);
 void SetFocusTo(HWND hwnd);
 void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);

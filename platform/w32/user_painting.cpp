@@ -41,6 +41,22 @@ bool EndWindowDc(HDC hdc) {
   return DestroyDeviceContext(hdc);
 }
 
+// A context on the client area (`c`, on the screen) that reaches only the
+// visible part of its update region.
+HDC UpdateDc(HWND hwnd, const Window& w, const RECT& c) {
+  pixman_region32_t clip, update;
+  pixman_region32_init(&clip);
+  VisibleClientRegion(hwnd, &clip);
+  pixman_region32_init(&update);
+  pixman_region32_copy(&update, &w.update);
+  pixman_region32_translate(&update, c.left, c.top);
+  pixman_region32_intersect(&clip, &clip, &update);
+  pixman_region32_fini(&update);
+  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
+  pixman_region32_fini(&clip);
+  return hdc;
+}
+
 }  // namespace
 
 // Sends WM_ERASEBKGND at once for what of the window needs erasing, as a
@@ -50,16 +66,7 @@ void EraseNow(HWND hwnd) {
   if (!w || !Shown(*w) || !w->erasePending || !pixman_region32_not_empty(&w->update)) return;
   w->erasePending = false;
   RECT c = ClientOnScreen(*w);
-  pixman_region32_t clip, update;
-  pixman_region32_init(&clip);
-  VisibleClientRegion(hwnd, &clip);
-  pixman_region32_init(&update);
-  pixman_region32_copy(&update, &w->update);
-  pixman_region32_translate(&update, c.left, c.top);
-  pixman_region32_intersect(&clip, &clip, &update);
-  pixman_region32_fini(&update);
-  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
-  pixman_region32_fini(&clip);
+  HDC hdc = UpdateDc(hwnd, *w, c);
   if (!hdc) return;
   LRESULT erased = Send(hwnd, WM_ERASEBKGND, WPARAM(Raw(hdc)), 0);
   EndWindowDc(hdc);
@@ -121,24 +128,14 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT ps) {
   Window* w = FindOrFail(hwnd);
   if (!w || !ps) return nullptr;
   RECT c = ClientOnScreen(*w);
-  pixman_region32_t clip;
-  pixman_region32_init(&clip);
-  VisibleClientRegion(hwnd, &clip);
-  pixman_region32_t update;
-  pixman_region32_init(&update);
-  pixman_region32_copy(&update, &w->update);
-  const pixman_box32_t* b = pixman_region32_extents(&update);
-  RECT paint = pixman_region32_not_empty(&update) ? RECT{b->x1, b->y1, b->x2, b->y2} : RECT{0, 0, 0, 0};
-  pixman_region32_translate(&update, c.left, c.top);
-  pixman_region32_intersect(&clip, &clip, &update);
-  pixman_region32_fini(&update);
+  const pixman_box32_t* b = pixman_region32_extents(&w->update);
+  RECT paint = pixman_region32_not_empty(&w->update) ? RECT{b->x1, b->y1, b->x2, b->y2} : RECT{0, 0, 0, 0};
+  HDC hdc = UpdateDc(hwnd, *w, c);
   bool erase = w->erasePending;
   bool refused = w->eraseRefused;
   pixman_region32_clear(&w->update);
   w->erasePending = false;
   w->eraseRefused = false;
-  HDC hdc = WindowDc(POINT{c.left, c.top}, &clip);
-  pixman_region32_fini(&clip);
   std::memset(ps, 0, sizeof(*ps));
   ps->hdc = hdc;
   ps->rcPaint = paint;

@@ -71,6 +71,10 @@ bool Shown(const Window& w) {
   return w.place.visible && !w.destroying;
 }
 
+bool OnScreen(const Window& w) {
+  return Shown(w) && w.place.state != ShowState::Minimized;
+}
+
 namespace {
 
 // Brings a window to the top of ours; what the windows above covered of it
@@ -84,7 +88,7 @@ void RaiseToTop(HWND hwnd) {
   pixman_region32_init(&covered);
   for (auto a = it + 1; a != z.end(); ++a) {
     Window* x = Find(*a);
-    if (!x || !Shown(*x) || x->place.state == ShowState::Minimized) continue;
+    if (!x || !OnScreen(*x)) continue;
     RegionFromRect(&above, OuterRect(*x));
     pixman_region32_union(&covered, &covered, &above);
     pixman_region32_fini(&above);
@@ -152,7 +156,7 @@ HWND NextActive(HWND leaving) {
   for (auto it = z.rbegin(); it != z.rend(); ++it) {
     if (*it == leaving) continue;
     Window* w = Find(*it);
-    if (w && Shown(*w) && w->place.state != ShowState::Minimized) return *it;
+    if (w && OnScreen(*w)) return *it;
   }
   return nullptr;
 }
@@ -262,6 +266,8 @@ class ClientBits {
 void PlaceWindow(HWND hwnd, Placement next, UINT flags) {
   Window* w = Find(hwnd);
   if (!w) return;
+  // Minimising, maximising or restoring changes the frame too.
+  if (next.state != w->place.state) flags |= kStateChanged | SWP_FRAMECHANGED;
   const RECT target = OuterRectOf(*w, next);
   WINDOWPOS pos{hwnd, nullptr, 0, 0, 0, 0, flags};
   if (!(flags & SWP_NOMOVE)) pos.x = target.left, pos.y = target.top;
@@ -387,7 +393,7 @@ BOOL ShowWindowImpl(HWND hwnd, int cmd) {
       break;
   }
   const bool stateChanges = next.state != state;
-  if (stateChanges) flags = kStateChanged | SWP_FRAMECHANGED | SWP_NOCOPYBITS | SWP_NOZORDER;
+  if (stateChanges) flags = SWP_NOCOPYBITS | SWP_NOZORDER;  // PlaceWindow adds the state's own
   if (next.visible && !wasVisible) flags |= SWP_SHOWWINDOW;
   if (!next.visible) flags |= SWP_HIDEWINDOW;
   if (!activate || stateChanges) flags |= SWP_NOACTIVATE;
@@ -489,8 +495,6 @@ BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL) {
   Placement next = w->place;
   next.state = ShowState::Normal;
   next.normal = Place(x, y, width, height);
-  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  if (w->place.state != ShowState::Normal) flags |= kStateChanged | SWP_FRAMECHANGED;
-  PlaceWindow(hwnd, next, flags);
+  PlaceWindow(hwnd, next, SWP_NOZORDER | SWP_NOACTIVATE);
   return TRUE;
 }

@@ -45,9 +45,7 @@ void ResizeClient(HWND hwnd, int width, int height) {
   next.state = ShowState::Normal;
   next.normal = Place(w->place.normal.left, w->place.normal.top, std::max(0, width) + int64_t(2 * f.x),
                       std::max(0, height) + int64_t(2 * f.y + f.caption));
-  UINT flags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE;
-  if (w->place.state != ShowState::Normal) flags |= kStateChanged | SWP_FRAMECHANGED;
-  PlaceWindow(hwnd, next, flags);
+  PlaceWindow(hwnd, next, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void MoveClient(HWND hwnd, int x, int y) {
