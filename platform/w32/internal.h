@@ -95,6 +95,9 @@ H As(uintptr_t value) {
   return reinterpret_cast<H>(value);
 }
 
+// The most a display's side can measure, in pixels.
+constexpr int kMaxDisplaySide = 16384;
+
 // ---- Colours ---------------------------------------------------------------
 // COLORREF is 0x00BBGGRR; the screen and surfaces hold XRGB pixels 0x00RRGGBB.
 inline uint32_t ToPixel(COLORREF c) {

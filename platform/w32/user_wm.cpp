@@ -59,11 +59,6 @@ void Show(HWND hwnd, int showCommand) {
   ShowWindowImpl(hwnd, showCommand);
 }
 
-namespace {
-// The most a display's side can measure, in pixels.
-constexpr int64_t kMaxDisplaySide = 16384;
-}  // namespace
-
 // The desktop maximised the window, or moved or sized it while maximised.
 // An area no display could hold is nonsense from the host and changes nothing.
 void Maximized(HWND hwnd, const RECT& client) {

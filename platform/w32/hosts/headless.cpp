@@ -188,7 +188,9 @@ Host* OpenHeadlessHost(std::string*) {
 namespace headless {
 
 bool Reset(int screenWidth, int screenHeight) {
-  if (screenWidth < 1 || screenHeight < 1 || screenWidth > 16384 || screenHeight > 16384) return false;
+  if (screenWidth < 1 || screenHeight < 1 || screenWidth > w32::kMaxDisplaySide ||
+      screenHeight > w32::kMaxDisplaySide)
+    return false;
   w32::SetHost(&Headless());
   // Objects first (they may still refer to windows), then windows and the
   // screen, then the records their destruction may have added to.
