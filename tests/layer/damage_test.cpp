@@ -12,19 +12,18 @@ namespace {
 
 const DWORD kPlain = DDSCAPS_OFFSCREENPLAIN;
 
-void FillBlack(IDirectDrawSurface* s) {
-  HDC dc;
-  ASSERT_EQ(DD_OK, s->GetDC(&dc));
-  RECT all = {0, 0, 32, 32};
-  FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  s->ReleaseDC(dc);
-}
-
 void Draw(IDirectDrawSurface* s, const std::function<void(HDC)>& draw) {
   HDC dc;
   ASSERT_EQ(DD_OK, s->GetDC(&dc));
   draw(dc);
   s->ReleaseDC(dc);
+}
+
+void FillBlack(IDirectDrawSurface* s) {
+  Draw(s, [](HDC dc) {
+    RECT all = {0, 0, 32, 32};
+    FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  });
 }
 
 TEST(Damage, EveryKindOfWriteIsCoveredByTheNextFill) {

@@ -6,11 +6,9 @@
 
 LRESULT g_createResult = 0;
 bool g_handlePosChanged = false;
-const MSG* g_dispatching = nullptr;
-
 namespace {
-int g_depth = 0;                     // recording procedures running
-std::vector<int> g_defProcDepths;    // depths at which DefWindowProcA is running
+const MSG* g_dispatching = nullptr;  // the message Pump() is dispatching, if any
+int g_depth = 0;                     // DefWindowProcA calls running: anything sent now comes from one
 }  // namespace
 
 std::vector<Seen>& SeenMessages() {
@@ -26,14 +24,12 @@ size_t CountSeen(UINT message) {
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   bool posted = g_depth == 0 && g_dispatching && g_dispatching->hwnd == hwnd && g_dispatching->message == message;
-  bool fromDefProc = !g_defProcDepths.empty() && g_defProcDepths.back() == g_depth;
+  bool fromDefProc = g_depth > 0;
   SeenMessages().push_back(Seen{hwnd, message, wParam, lParam, posted, fromDefProc});
   if (message == WM_CREATE) return g_createResult;
   if (message == WM_WINDOWPOSCHANGED && g_handlePosChanged) return 0;
   ++g_depth;
-  g_defProcDepths.push_back(g_depth);
   LRESULT result = DefWindowProcA(hwnd, message, wParam, lParam);
-  g_defProcDepths.pop_back();
   --g_depth;
   return result;
 }

@@ -35,8 +35,6 @@ size_t CountSeen(UINT message);
 extern LRESULT g_createResult;
 // When set, a recording window handles WM_WINDOWPOSCHANGED itself.
 extern bool g_handlePosChanged;
-// The message Pump() is dispatching, if any.
-extern const MSG* g_dispatching;
 
 LRESULT CALLBACK RecordingProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -57,6 +55,9 @@ class TestWindow {
 // Takes every pending message out of the queue without dispatching it,
 // then forgets what was seen.
 void DrainQueue();
+// Retrieves and dispatches whatever is queued, so that the recorder can tell
+// posted messages from sent ones.
+void Pump();
 
 // Another application's window comes to the front and takes activation from
 // ours; and the user comes back to `ours`. Each returns once our side has

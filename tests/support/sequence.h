@@ -40,7 +40,3 @@ struct DiffersOnPurpose {
 // both side by side on a mismatch, and forgets what was recorded.
 testing::AssertionResult SawSequence(const Sequence& expected, const char* what);
 testing::AssertionResult SawSequence(const Sequence& expected, const char* what, DiffersOnPurpose differs);
-
-// Retrieves and dispatches whatever is queued, so that the recorder can tell
-// posted messages from sent ones.
-void Pump();

@@ -57,11 +57,7 @@ class DirectDrawPrimerTest : public testing::Test {
                height + (outer.bottom - outer.top) - client.bottom, TRUE);
     UpdateWindow(m_app->GetHWnd());  // the repaint comes now, not over the next frame
   }
-  POINT ClientOrigin() {
-    POINT p = {0, 0};
-    ClientToScreen(m_app->GetHWnd(), &p);
-    return p;
-  }
+  POINT ClientOrigin() { return ::ClientOrigin(m_app->GetHWnd()); }
   SurfacePixels Back() {
     SurfacePixels s;
     EXPECT_TRUE(ReadSurface(m_app->m_pBack, &s));
