@@ -4,6 +4,7 @@
 # by side can keep apart), inside a Wine virtual desktop (windows behave as on
 # a plain Windows desktop, with no X window manager in the way).
 # Usage: scripts/run-wine.sh program.exe [args...]; the exit code is the program's.
+# scripts/run-wine.sh --prepare only prepares the prefix (bench/cpu-use's too).
 # WINE_DESKTOP=none runs it without the virtual desktop instead.
 # XVFB_WAIT bounds the wait for the X server (seconds, default 60), WINE_TIMEOUT
 # the program's run and each step of preparing the prefix (default 600).
@@ -102,6 +103,7 @@ if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   prepare "wineserver -w" wineserver -w
   touch "$WINEPREFIX/.tarvelmin-ready"
 fi
+[ "${1:-}" != --prepare ] || exit 0
 
 # WINE_DESKTOP=none: windows go straight onto the X display, with no virtual
 # desktop, from a copy of the prefix without the desktop key.
