@@ -109,6 +109,7 @@ bool HeardActivateApp(WPARAM active) {
 namespace {
 HWND g_other = NULL;
 HANDLE g_otherThread = NULL;
+HANDLE g_otherInFront = NULL;  // set once its SetForegroundWindow has returned
 DWORD WINAPI OtherApplication(LPVOID) {
   WNDCLASSA wc = {};
   wc.lpfnWndProc = DefWindowProcA;
@@ -120,6 +121,7 @@ DWORD WINAPI OtherApplication(LPVOID) {
   g_other = hwnd;
   ShowWindow(hwnd, SW_SHOW);
   SetForegroundWindow(hwnd);
+  SetEvent(g_otherInFront);
   MSG msg;
   while (GetMessageA(&msg, NULL, 0, 0) > 0) DispatchMessageA(&msg);
   return 0;
@@ -128,11 +130,18 @@ DWORD WINAPI OtherApplication(LPVOID) {
 
 void AnotherApplicationTakesOver() {
   if (!g_otherThread) {
+    g_otherInFront = CreateEventA(NULL, TRUE, FALSE, NULL);
     g_otherThread = CreateThread(NULL, 0, OtherApplication, NULL, 0, NULL);
   } else {
     SetForegroundWindow(g_other);
   }
-  PumpUntil([] { return HeardActivateApp(FALSE); });
+  // We hear WM_ACTIVATEAPP(FALSE) already while the other thread shows its
+  // window, before its own SetForegroundWindow has run; that call could then
+  // overtake the one that gives the foreground back. Wait until it is done.
+  PumpUntil([] {
+    return HeardActivateApp(FALSE) && WaitForSingleObject(g_otherInFront, 0) == WAIT_OBJECT_0 &&
+           GetForegroundWindow() == g_other;
+  });
 }
 
 void BackTo(HWND ours) {
@@ -145,7 +154,9 @@ void AnotherApplicationQuits() {
   PostMessageA(g_other, WM_QUIT, 0, 0);
   WaitForSingleObject(g_otherThread, 10000);
   CloseHandle(g_otherThread);
+  CloseHandle(g_otherInFront);
   g_otherThread = NULL;
+  g_otherInFront = NULL;
   g_other = NULL;
 }
 #else
