@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Runs Windows executables under Wine on a private Xvfb display, with a Wine
-# prefix of our own (build/wineprefix, or WINEPREFIX if set, so that runs side
-# by side can keep apart), inside a Wine virtual desktop (windows behave as on
-# a plain Windows desktop, with no X window manager in the way).
+# Runs Windows executables under Wine on a private Xvfb display, inside a Wine
+# virtual desktop (windows behave as on a plain Windows desktop, with no X
+# window manager in the way). The program's architecture (32- or 64-bit, read
+# from its PE header) picks Wine's loader for it directly, not Debian's `wine`
+# wrapper, which takes the 32-bit loader whenever it is installed, even where
+# the kernel cannot run it; and each architecture has a prefix of its own
+# (64-bit Wine refuses a 32-bit prefix): build/wineprefix-win32 and
+# build/wineprefix-win64, or WINEPREFIX-win32/-win64 when WINEPREFIX is set,
+# so that runs side by side can keep apart.
+#
 # Usage: scripts/run-wine.sh program.exe [args...]; the exit code is the program's.
-# scripts/run-wine.sh --prepare only prepares the prefix (bench/cpu-use's too).
+#        scripts/run-wine.sh --check win32|win64: exit code 0 when Windows
+#          programs of that architecture run here, else one line saying why.
+#          It runs the loader, since only running a program tells;
+#          TARVELMIN_WINE_SKIP="win32 ..." says no on purpose.
+#        scripts/run-wine.sh --prepare win32|win64 only prepares that prefix
+#          (bench/cpu-use's too).
 # WINE_DESKTOP=none runs it without the virtual desktop instead.
 # XVFB_WAIT bounds the wait for the X server (seconds, default 60), WINE_TIMEOUT
 # the program's run and each step of preparing the prefix (default 600).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}"
+wine_lib=${TARVELMIN_WINE_LIB:-/usr/lib/wine}
 export WINEDEBUG=-all
 # Wine takes its code page from the locale; the tests expect Windows' Western one.
 export LC_ALL=C.UTF-8
@@ -22,6 +33,75 @@ fail() {
   echo "run-wine: $*" >&2
   exit 1
 }
+
+# Wine's loader for an architecture.
+loader_of() {
+  case $1 in
+    win32) echo "$wine_lib/wine" ;;
+    win64) echo "$wine_lib/wine64" ;;
+    *) fail "unknown architecture '$1' (win32 or win64)" ;;
+  esac
+}
+
+# The architecture of a Windows executable: the Machine field of its PE header.
+arch_of() {
+  local exe=$1 at sig machine
+  [ -f "$exe" ] || fail "$exe: no such file"
+  at=$(od -An -t u4 -j 60 -N 4 "$exe" 2>/dev/null | tr -d ' ')
+  sig=$(od -An -t x1 -j "${at:-0}" -N 4 "$exe" 2>/dev/null | tr -d ' ')
+  [ "$sig" = 50450000 ] || fail "$exe is not a Windows executable"
+  machine=$(od -An -t x2 -j $((at + 4)) -N 2 "$exe" | tr -d ' ')
+  case $machine in
+    014c) echo win32 ;;
+    8664) echo win64 ;;
+    *) fail "$exe is for machine type 0x$machine, neither i386 nor x86-64" ;;
+  esac
+}
+
+# Can Windows programs of this architecture run here? Says why not, in one line.
+check() {
+  local arch=$1 loader bits said status=0
+  loader=$(loader_of "$arch") || exit 1
+  bits=${arch#win}
+  local skip=${TARVELMIN_WINE_SKIP:-}
+  case " ${skip//,/ } " in
+    *" $arch "*)
+      echo "$arch: skipped on purpose (TARVELMIN_WINE_SKIP=$TARVELMIN_WINE_SKIP)"
+      return 1 ;;
+  esac
+  if [ ! -e "$loader" ]; then
+    echo "$arch: Wine's $bits-bit loader ($loader) is not installed"
+    return 1
+  fi
+  # Through bash, not straight from timeout: execvp would hand a binary the
+  # kernel refuses to /bin/sh and report a syntax error instead.
+  said=$(timeout 120 bash -c '"$0" --version' "$loader" 2>&1) || status=$?
+  if [ "$status" -ne 0 ]; then
+    case $said in
+      *"Exec format error"* | *"cannot execute binary file"*) said="the kernel refuses $bits-bit x86 programs (Exec format error)" ;;
+      "") said="exit status $status" ;;
+    esac
+    echo "$arch: $bits-bit Windows programs cannot run here: $loader --version failed: $(echo "$said" | head -n 1)"
+    return 1
+  fi
+  return 0
+}
+
+case ${1:-} in
+  --check)
+    [ $# -eq 2 ] || fail "usage: run-wine.sh --check win32|win64"
+    check "$2"
+    exit ;;
+  --prepare)
+    [ $# -eq 2 ] || fail "usage: run-wine.sh --prepare win32|win64"
+    arch=$2 ;;
+  "" | -*) fail "usage: run-wine.sh program.exe [args...] (or --check / --prepare win32|win64)" ;;
+  *) arch=$(arch_of "$1") ;;
+esac
+loader=$(loader_of "$arch")
+export WINEARCH=$arch
+export WINEPREFIX="${WINEPREFIX:-$root/build/wineprefix}-$arch"
+export WINESERVER="$wine_lib/wineserver"
 # Xvfb's own words, for a failure that is its.
 xvfb_said() {
   if [ -s "$work/xvfb.log" ]; then sed 's/^/  /' "$work/xvfb.log" >&2; else echo "  (nothing)" >&2; fi
@@ -31,7 +111,7 @@ work=$(mktemp -d)
 xvfb_pid=""
 wine_started=""
 cleanup() {
-  [ -z "$wine_started" ] || wineserver -k >/dev/null 2>&1 || true
+  [ -z "$wine_started" ] || "$WINESERVER" -k >/dev/null 2>&1 || true
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -90,33 +170,33 @@ prepare() {
 if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   mkdir -p "$WINEPREFIX"
   wine_started=1
-  prepare wineboot wineboot -i
+  prepare wineboot "$loader" wineboot -i
   # Every program runs in one 1024 x 768 virtual desktop.
-  prepare "the desktop key" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-  prepare "the desktop size" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
+  prepare "the desktop key" "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+  prepare "the desktop size" "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
   # A crash ends the program instead of waiting on a dialog nobody sees.
-  prepare "the crash dialog" wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-  prepare "the debugger" wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+  prepare "the crash dialog" "$loader" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+  prepare "the debugger" "$loader" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
     /v Debugger /d '' /f
   # DirectDraw through GDI: no OpenGL on a virtual X server.
-  prepare "the renderer" wine reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f
-  prepare "wineserver -w" wineserver -w
+  prepare "the renderer" "$loader" reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f
+  prepare "wineserver -w" "$WINESERVER" -w
   touch "$WINEPREFIX/.tarvelmin-ready"
 fi
-[ "${1:-}" != --prepare ] || exit 0
+[ "$1" != --prepare ] || exit 0
 
 # WINE_DESKTOP=none: windows go straight onto the X display, with no virtual
 # desktop, from a copy of the prefix without the desktop key.
 if [ "${WINE_DESKTOP:-}" = none ]; then
   bare="$WINEPREFIX-no-desktop"
   if [ ! -f "$bare/.tarvelmin-ready" ]; then
-    wineserver -w
+    "$WINESERVER" -w
     rm -rf "$bare"
     cp -a "$WINEPREFIX" "$bare"
     rm -f "$bare/.tarvelmin-ready"
     export WINEPREFIX="$bare"
-    prepare "the desktop key, removed" wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f
-    prepare "wineserver -w" wineserver -w
+    prepare "the desktop key, removed" "$loader" reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f
+    prepare "wineserver -w" "$WINESERVER" -w
     touch "$bare/.tarvelmin-ready"
   fi
   export WINEPREFIX="$bare"
@@ -124,6 +204,6 @@ fi
 
 wine_started=1
 status=0
-timeout --kill-after=10 "$limit" wine "$@" || status=$?
+timeout --kill-after=10 "$limit" "$loader" "$@" || status=$?
 [ "$status" -ne 124 ] || echo "run-wine: $1 ran past $limit s and was stopped" >&2
 exit $status
