@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything (Linux and the 32-bit Windows
-# tarvelmin.exe), and shows the program: in a window when there is a display
+# Installs what is missing, builds everything (Linux, and tarvelmin.exe for
+# 32- and 64-bit Windows), and shows the program: in a window when there is a display
 # (X11 or Wayland); otherwise it records one lap on the headless host and
 # says where the pictures are. Arguments go to tarvelmin-record (see its
 # --help), e.g. --client 320x240.
@@ -10,8 +10,10 @@ cd "$root"
 bash scripts/setup.sh
 cmake --preset linux >/dev/null
 cmake --build --preset linux
-cmake --preset win32 >/dev/null
-cmake --build --preset win32
+for arch in win32 win64; do
+  cmake --preset $arch >/dev/null
+  cmake --build --preset $arch
+done
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ $# -eq 0 ]; then
   echo "Opening tarvelmin: close its window to end it."
@@ -22,4 +24,5 @@ fi
 out="$root/build/lap"
 build/linux/tools/tarvelmin-record --out "$out" "$@"
 echo "One lap of tarvelmin: $out/frame-*.png, and $out/orbit.gif (loops at 10 frames a second)."
-echo "The Windows program is build/win32/tarvelmin.exe: it runs on its own on Windows, and under wine."
+echo "The Windows programs are build/win32/tarvelmin.exe (32-bit) and build/win64/tarvelmin.exe (64-bit):"
+echo "each runs on its own on Windows, and under Wine: scripts/run-wine.sh build/win64/tarvelmin.exe"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# native, AddressSanitizer/UBSan, the 32-bit Windows build under Wine (the
-# Win32-behaviour tests and tarvelmin.exe itself), and a bounded fuzzing run. Ends with one line "tests: N passed, N failed".
+# native, AddressSanitizer/UBSan, the 32- and 64-bit Windows builds under Wine
+# (the Win32-behaviour tests and tarvelmin.exe itself), each where its programs
+# can run here (TARVELMIN_WINE_SKIP="win32" leaves one out on purpose), and a
+# bounded fuzzing run. Ends with one line "tests: N passed, N failed".
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,13 +26,14 @@ count() {
 }
 
 step() {
-  local name=$1
+  local name=$1 start=$SECONDS
   shift
   echo "== $name"
   if "$@" >"$logs/$name.log" 2>&1; then
     tail -n 3 "$logs/$name.log"
+    echo "   ($name took $((SECONDS - start)) s)"
   else
-    echo "!! $name failed; its log:"
+    echo "!! $name failed after $((SECONDS - start)) s; its log:"
     tail -n 60 "$logs/$name.log"
     broken+=("$name")
   fi
@@ -46,23 +49,43 @@ step linux native linux
 count "$logs/linux.log"
 step linux-asan native linux-asan
 count "$logs/linux-asan.log"
-step win32-build bash -c 'cmake --preset win32 && cmake --build --preset win32'
-if [ -f build/win32/tests/win32_tests.exe ]; then
-  step wine scripts/run-wine.sh build/win32/tests/win32_tests.exe
-  count "$logs/wine.log"
-fi
-if [ -f build/win32/tests/tarvelmin_exe_tests.exe ]; then
+# Both Windows builds, always; each runs under Wine where its programs can run
+# here, which only running one tells (32-bit ones cannot on some kernels).
+not_run=()
+ran_wine=""
+for arch in win32 win64; do
+  step "$arch-build" bash -c "cmake --preset $arch && cmake --build --preset $arch"
+done
+for arch in win32 win64; do
+  [ -f "build/$arch/tests/win32_tests.exe" ] || continue
+  if ! why=$(scripts/run-wine.sh --check "$arch" 2>&1); then
+    echo "-- not run: the $arch Wine steps: ${why#"$arch: "}"
+    not_run+=("wine-$arch" "wine-program-$arch" "wine-program-no-desktop-$arch")
+    continue
+  fi
+  ran_wine=1
+  step "wine-$arch" scripts/run-wine.sh "build/$arch/tests/win32_tests.exe"
+  count "$logs/wine-$arch.log"
   # tarvelmin.exe inside Wine's virtual desktop, and straight on the X display.
-  step wine-program scripts/run-wine.sh build/win32/tests/tarvelmin_exe_tests.exe
-  count "$logs/wine-program.log"
-  step wine-program-no-desktop env WINE_DESKTOP=none scripts/run-wine.sh build/win32/tests/tarvelmin_exe_tests.exe
-  count "$logs/wine-program-no-desktop.log"
+  if [ -f "build/$arch/tests/tarvelmin_exe_tests.exe" ]; then
+    step "wine-program-$arch" scripts/run-wine.sh "build/$arch/tests/tarvelmin_exe_tests.exe"
+    count "$logs/wine-program-$arch.log"
+    step "wine-program-no-desktop-$arch" env WINE_DESKTOP=none scripts/run-wine.sh \
+      "build/$arch/tests/tarvelmin_exe_tests.exe"
+    count "$logs/wine-program-no-desktop-$arch.log"
+  fi
+done
+if [ -z "$ran_wine" ]; then
+  echo "-- no Windows program can run here under Wine: both builds were made, none of them was run"
 fi
 if [ -x scripts/fuzz.sh ]; then
   step fuzz scripts/fuzz.sh
 fi
 
 echo
+if [ ${#not_run[@]} -gt 0 ]; then
+  echo "not run here (neither passed nor failed): ${not_run[*]}"
+fi
 if [ ${#broken[@]} -gt 0 ]; then
   echo "failed steps: ${broken[*]} (logs in build/test-logs/)"
   [ "$failed" -eq 0 ] && failed=1
