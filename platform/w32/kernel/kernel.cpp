@@ -3,7 +3,7 @@
 // injection and the records tests read back.
 #include <cstring>
 
-#include "internal.h"
+#include "../internal.h"
 
 namespace w32 {
 namespace {
