@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "w32/gdi_internal.h"
+#include "w32/gdi/internal.h"
 
 class DcSurface {
  public:

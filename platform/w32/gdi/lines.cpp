@@ -18,8 +18,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "damage.h"
-#include "gdi_internal.h"
+#include "../damage.h"
+#include "internal.h"
 
 namespace w32 {
 namespace {

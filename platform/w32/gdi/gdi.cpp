@@ -1,10 +1,10 @@
 // gdi32: stock and created objects, device contexts, filling and colours.
-// Lines live in gdi_lines.cpp, text in gdi_text.cpp.
+// Lines live in lines.cpp, text in text.cpp.
 #include <algorithm>
 #include <climits>
 
-#include "damage.h"
-#include "gdi_internal.h"
+#include "../damage.h"
+#include "internal.h"
 
 namespace w32 {
 namespace {

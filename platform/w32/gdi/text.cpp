@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "damage.h"
-#include "gdi_internal.h"
+#include "../damage.h"
+#include "internal.h"
 
 namespace w32 {
 namespace {

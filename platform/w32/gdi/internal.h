@@ -1,7 +1,7 @@
-// The gdi module's objects, shared by its source files.
+// The gdi module's objects, shared by the source files in this folder.
 #pragma once
 
-#include "internal.h"
+#include "../internal.h"
 
 namespace w32 {
 
