@@ -12,7 +12,7 @@
 // to the rows below that show the same source row. A row is built in groups
 // of 8 destination pixels, each a shuffle of 8 source pixels, where the CPU
 // has AVX2 and the scale does not shrink; elsewhere pixel by pixel.
-#include "ddraw_blit.h"
+#include "blit.h"
 
 #include <algorithm>
 #include <climits>

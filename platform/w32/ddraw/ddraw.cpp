@@ -14,9 +14,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "damage.h"
-#include "ddraw_blit.h"
-#include "internal.h"
+#include "../damage.h"
+#include "blit.h"
+#include "../internal.h"
 
 namespace w32 {
 namespace {

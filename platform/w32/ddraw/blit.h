@@ -2,7 +2,7 @@
 // objects: fills, copies and stretches of bare images.
 #pragma once
 
-#include "internal.h"
+#include "../internal.h"
 
 namespace w32 {
 
