@@ -1,6 +1,6 @@
 // user32: the window manager's actions, which hosts carry out on the user's
 // behalf (the close box, another application, moving, sizing, minimising).
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

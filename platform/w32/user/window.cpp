@@ -1,6 +1,6 @@
 // user32: creating and destroying windows, their text, the default window
 // procedure.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

@@ -1,5 +1,5 @@
 // user32: window classes, cursors and system metrics.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

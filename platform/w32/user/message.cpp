@@ -1,5 +1,5 @@
 // user32: sending, posting, retrieving and dispatching messages; timers.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

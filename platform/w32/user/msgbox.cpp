@@ -1,5 +1,5 @@
 // user32: message boxes.
-#include "user_internal.h"
+#include "internal.h"
 
 using namespace w32;
 

@@ -1,6 +1,6 @@
 // user32: the composed screen: the desktop, our windows' frames and captions,
 // other applications' windows; and what of each client area is visible.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

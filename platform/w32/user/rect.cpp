@@ -1,5 +1,5 @@
 // user32: rectangle and region helpers.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

@@ -1,5 +1,5 @@
 // user32: update regions, window device contexts, BeginPaint and EndPaint.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

@@ -1,6 +1,6 @@
 // What the user module's files share: its objects, its state, and the
 // helpers each file offers the others, grouped under the file that defines
-// them. Not for the other modules, which go through internal.h.
+// them. Not for the other modules, which go through ../internal.h.
 #pragma once
 
 #include <algorithm>
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "damage.h"
-#include "internal.h"
+#include "../damage.h"
+#include "../internal.h"
 
 namespace w32 {
 
@@ -89,7 +89,7 @@ struct Cover {
   RECT rect;
 };
 
-// A screen of that size showing the empty desktop (user_desktop.cpp).
+// A screen of that size showing the empty desktop (desktop.cpp).
 pixman_image_t* NewScreen(int width, int height);
 
 struct State {
@@ -121,17 +121,17 @@ std::string Lower(const char* s);
 Window* Find(HWND hwnd);
 Window* FindOrFail(HWND hwnd);
 
-// ---- user_class.cpp
+// ---- class.cpp
 WindowClass* FindClass(LPCSTR name);
 
-// ---- user_rect.cpp
+// ---- rect.cpp
 LONG Clamp(int64_t v);
 RECT Place(int64_t x, int64_t y, int64_t width, int64_t height);
 LONG Wrap(int64_t v);
 void RegionFromRect(pixman_region32_t* region, const RECT& r);
 void SubtractRect(pixman_region32_t* region, const RECT& r);
 
-// ---- user_winpos.cpp
+// ---- winpos.cpp
 Frame FrameOf(const Window& w);
 RECT OuterRect(const Window& w);
 RECT ClientOnScreen(const Window& w);
@@ -148,18 +148,18 @@ void PlaceWindow(HWND hwnd, Placement next, UINT flags);
 void TellHost(HWND hwnd);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
 
-// ---- user_desktop.cpp
+// ---- desktop.cpp
 void RecomposeRegion(const pixman_region32_t* area);
 void Recompose(const RECT& changed);
 void RedrawFrame(HWND hwnd);
 
-// ---- user_message.cpp
+// ---- message.cpp
 LRESULT Send(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
 void SendToAll(UINT message, WPARAM wParam, LPARAM lParam);
 void KillWindowTimers(HWND hwnd);
 void DropQueued(HWND hwnd);
 
-// ---- user_painting.cpp
+// ---- painting.cpp
 void Invalidate(HWND hwnd, const pixman_region32_t* clientArea, bool erase);
 void EraseNow(HWND hwnd);
 

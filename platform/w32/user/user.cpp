@@ -1,5 +1,5 @@
 // user32: the module's state, looking windows up, counts and reset.
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 

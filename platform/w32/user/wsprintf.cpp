@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "internal.h"
+#include "../internal.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // user32: frames and rectangles, show states, activation, moving and sizing.
 #include <cstdlib>
 
-#include "user_internal.h"
+#include "internal.h"
 
 namespace w32 {
 
