@@ -131,13 +131,18 @@ LONG Wrap(int64_t v);
 void RegionFromRect(pixman_region32_t* region, const RECT& r);
 void SubtractRect(pixman_region32_t* region, const RECT& r);
 
-// ---- winpos.cpp
+// ---- frame.cpp
 Frame FrameOf(const Window& w);
+// In state `p` rather than the one the window is in.
+RECT OuterRectOf(const Window& w, const Placement& p);
+RECT ClientOnScreenOf(const Window& w, const Placement& p);
 RECT OuterRect(const Window& w);
 RECT ClientOnScreen(const Window& w);
 bool Shown(const Window& w);
 // Shown and not minimised: its frame and client area are on the screen.
 bool OnScreen(const Window& w);
+
+// ---- winpos.cpp
 void SetFocusTo(HWND hwnd);
 void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);
