@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libsdl2-dev libx11-dev libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libx11-dev libwayland-dev libdecor-0-plugin-1-cairo weston libxtst-dev libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick

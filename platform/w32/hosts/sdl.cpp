@@ -1,11 +1,17 @@
 // The SDL host: our windows as real windows on a Linux desktop.
 //
-// Platform:     X11 or Wayland, through SDL2.
+// Platform:     X11 or Wayland, through SDL2: Wayland when only
+//               WAYLAND_DISPLAY is set, X11 when only DISPLAY is, and with
+//               both the kind of the user's session (XDG_SESSION_TYPE);
+//               SDL_VIDEODRIVER overrides.
 // Pairs with:   host.h, whose interface it implements, and the window
 //               manager's wm:: actions, which its events call.
 // Dependencies: SDL2 (video, events, message boxes); Xlib, to notice an X
 //               display going away, to wait on the connection and to put
-//               pixels into windows.
+//               pixels into windows; wayland-client, to tell a Wayland
+//               display gone from a quit request and to give a window
+//               pixels; on Wayland, libdecor's plugin draws the caption and
+//               close box.
 // Implements:
 //   [x] clock and waits: the monotonic clock; a wait blocks until the next
 //       timer is due or an event comes, and never spins; on X11 it blocks on
@@ -22,24 +28,27 @@
 //   [x] exposure: drawn again from what our screen holds
 //   [x] screen updates: only what changed is handed to the display; on X11
 //       put straight from our screen into the window (no copy, no round
-//       trip), elsewhere through SDL's window surface
+//       trip); on Wayland copied into shared memory of ours attached to the
+//       window (wayland_surface.h); elsewhere through SDL's window surface; a
+//       display that cannot be given pixels at all is said at start, as a
+//       missing one is
 //   [x] message boxes: SDL's, with the text on stderr too
 //   [x] Beep: the terminal bell, when stderr is a terminal
 //   [x] a quit request (SIGINT, SIGTERM, the session ending): every window
 //       is closed as by its close box
-//   [x] the X display going away: the process ends at once, past SDL's
-//       teardown, which can wait forever on a dead connection
+//   [x] the display going away: the process ends at once with one line, past
+//       SDL's teardown, which can wait forever on a dead connection
 // Limitations:
 //   [ ] keyboard and mouse: the program takes no input
 //   [ ] other applications' windows over ours: the desktop composes them, so
 //       our window manager takes every window of ours as fully visible
-//   [ ] a Wayland display going away is left to SDL
 //   [ ] one display, its size as it was at start
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <fcntl.h>
+#include <wayland-client-core.h>
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -53,6 +62,7 @@
 #include <vector>
 
 #include "../internal.h"
+#include "wayland_surface.h"
 
 namespace {
 
@@ -69,11 +79,29 @@ bool Set(const char* variable) {
   return value && *value;
 }
 
+// The driver for the display we were pointed at, when only one kind is
+// there or the session says which; null: SDL's own choice.
+const char* DriverToAsk() {
+  const bool x = Set("DISPLAY"), wayland = Set("WAYLAND_DISPLAY");
+  if (x != wayland) return x ? "x11" : "wayland";
+  const char* session = std::getenv("XDG_SESSION_TYPE");
+  if (x && session && std::strcmp(session, "wayland") == 0) return "wayland";
+  if (x && session && std::strcmp(session, "x11") == 0) return "x11";
+  return nullptr;
+}
+
 // The display we were pointed at, for messages.
-std::string DisplayName() {
-  if (Set("WAYLAND_DISPLAY")) return std::string("Wayland display ") + std::getenv("WAYLAND_DISPLAY");
-  if (Set("DISPLAY")) return std::string("display ") + std::getenv("DISPLAY");
+std::string DisplayName(const char* driver) {
+  const bool wayland = driver ? std::strcmp(driver, "wayland") == 0 : !Set("DISPLAY");
+  if (wayland && Set("WAYLAND_DISPLAY")) return std::string("Wayland display ") + std::getenv("WAYLAND_DISPLAY");
+  if (!wayland && Set("DISPLAY")) return std::string("display ") + std::getenv("DISPLAY");
   return "the display";
+}
+
+void SayDisplayLost() {
+  static const char kSaid[] = "tarvelmin: lost the connection to the display\n";
+  ssize_t written = write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
+  (void)written;
 }
 
 bool Empty(const RECT& r) {
@@ -84,9 +112,7 @@ bool Empty(const RECT& r) {
 // exit through the exit handlers; SDL's teardown among them can wait forever
 // for an event from the dead display. End the process here instead.
 int DisplayLost(Display*) {
-  static const char kSaid[] = "tarvelmin: lost the connection to the display\n";
-  ssize_t written = write(STDERR_FILENO, kSaid, sizeof kSaid - 1);
-  (void)written;
+  SayDisplayLost();
   _exit(1);
 }
 
@@ -154,6 +180,7 @@ struct Shown {
   WindowState told;  // what the window manager last said (its title in `title`)
   std::string title;
   RECT damage;       // changed since the last present, client coordinates
+  std::unique_ptr<w32::WaylandSurface> wayland;  // Wayland: our buffers on its surface
 };
 
 class SdlHost final : public w32::Host {
@@ -166,28 +193,39 @@ class SdlHost final : public w32::Host {
       *why = "no display to open a window on (neither DISPLAY nor WAYLAND_DISPLAY is set)";
       return false;
     }
-    // The one kind of display there is, so that a display that does not
+    // The kind of display the user has, so that a display that does not
     // answer is not followed by noise from trying the other kind.
-    if (!asked && Set("DISPLAY") != Set("WAYLAND_DISPLAY")) SDL_SetHint(SDL_HINT_VIDEODRIVER, Set("DISPLAY") ? "x11" : "wayland");
+    const char* ask = asked ? nullptr : DriverToAsk();
+    if (ask) SDL_SetHint(SDL_HINT_VIDEODRIVER, ask);
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");  // the close box is ours to handle
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");    // a small demo keeps nobody awake
-    // The window's own framebuffer: no GPU renderer behind it, which would
-    // make the window again (a new one) on first use, and cost more than the
-    // few pixels a frame changes.
-    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-      *why = std::string("cannot open a window on ") + DisplayName() + ": " + SDL_GetError();
+      *why = std::string("cannot open a window on ") + DisplayName(ask) + ": " + SDL_GetError();
       return false;
     }
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!asked && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0)) {
       SDL_Quit();
-      *why = std::string("cannot open a window on ") + DisplayName() + ": it does not answer";
+      *why = std::string("cannot open a window on ") + DisplayName(ask) + ": it does not answer";
       return false;
     }
+    m_wayland = std::strcmp(driver, "wayland") == 0;
     if (std::strcmp(driver, "x11") == 0) {
+      // X11's own framebuffer: no GPU renderer behind it, which would make
+      // the window again (a new one) on first use, and cost more than the few
+      // pixels a frame changes. Wayland has no framebuffer of its own: there
+      // SDL presents through a renderer, which this would forbid.
+      SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
       XSetIOErrorHandler(DisplayLost);
       WrapQuitSignals();
+    }
+    // A window that cannot be given pixels would run unseen: say so now,
+    // as for a display that is not there.
+    std::string cannot;
+    if (!CanShowPixels(&cannot)) {
+      SDL_Quit();
+      *why = std::string("cannot show a window's pixels on ") + DisplayName(driver) + ": " + cannot;
+      return false;
     }
     std::atexit(SDL_Quit);
     SDL_DisplayMode mode;
@@ -258,13 +296,22 @@ class SdlHost final : public w32::Host {
       SDL_Window* window = SDL_CreateWindow(state.title, c.left, c.top, std::max<int>(1, c.right - c.left),
                                             std::max<int>(1, c.bottom - c.top), flags);
       if (!window) {
+        // Running on unseen helps nobody.
         std::fprintf(stderr, "tarvelmin: cannot make a window: %s\n", SDL_GetError());
-        return;
+        std::exit(1);
       }
       m_windows.push_back(
-          Shown{hwnd, window, 0, nullptr, WindowState{"", {}, false, false, false, state.resizable}, "", {}});
+          Shown{hwnd, window, 0, nullptr, WindowState{"", {}, false, false, false, state.resizable}, "", {}, nullptr});
       w = &m_windows.back();
       WatchConnection(*w);
+      if (m_wayland) {
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_WAYLAND) {
+          m_wl = info.info.wl.display;
+          w->wayland = w32::WaylandSurface::Open(info.info.wl.display, info.info.wl.surface);
+        }
+      }
     }
     // SDL's calls below may read events off the connection along the way.
     m_inputMayWait = true;
@@ -307,6 +354,27 @@ class SdlHost final : public w32::Host {
     SDL_ShowSimpleMessageBox(kind, caption, text, w ? w->window : nullptr);
     m_inputMayWait = true;
     return IDOK;
+  }
+
+  // Whether a window gets pixels, tried on a hidden one: on Wayland our
+  // shared memory, or else SDL's window surface.
+  static bool CanShowPixels(std::string* why) {
+    SDL_Window* probe = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
+    if (!probe) {
+      *why = SDL_GetError();
+      return false;
+    }
+    bool can = WaylandSurfaceOf(probe) != nullptr || SDL_GetWindowSurface(probe) != nullptr;
+    if (!can) *why = SDL_GetError();
+    SDL_DestroyWindow(probe);
+    return can;
+  }
+
+  static std::unique_ptr<w32::WaylandSurface> WaylandSurfaceOf(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) return nullptr;
+    return w32::WaylandSurface::Open(info.info.wl.display, info.info.wl.surface);
   }
 
   void Beep(DWORD, DWORD) override {
@@ -388,6 +456,12 @@ class SdlHost final : public w32::Host {
   // window manager then reports back is what the desktop already shows.
   bool Handle(const SDL_Event& event, MSG* msg) {
     if (event.type == SDL_QUIT) {
+      // SDL says a broken Wayland connection as a quit request; there is
+      // nobody left to close the windows for.
+      if (m_wl && wl_display_get_error(m_wl) != 0) {
+        SayDisplayLost();
+        _exit(1);
+      }
       for (const Shown& w : m_windows) m_closing.push_back(w.hwnd);
       return false;
     }
@@ -485,8 +559,23 @@ class SdlHost final : public w32::Host {
       const int64_t bottom =
           std::min<int64_t>({w.damage.bottom, int64_t(c.bottom) - c.top, int64_t(w32::ScreenHeight()) - c.top});
       RECT d{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
+      const RECT pending = w.damage;
       w.damage = RECT{};
       if (Empty(d)) continue;
+      if (w.wayland) {
+        // The buffer follows the SDL window's size, which may not be ours yet;
+        // what our screen does not have of it is black.
+        int width, height;
+        SDL_GetWindowSize(w.window, &width, &height);
+        const w32::WaylandSurface::Box have{
+            int(std::max<int64_t>(0, -int64_t(c.left))), int(std::max<int64_t>(0, -int64_t(c.top))),
+            int(std::min<int64_t>(int64_t(c.right) - c.left, int64_t(w32::ScreenWidth()) - c.left)),
+            int(std::min<int64_t>(int64_t(c.bottom) - c.top, int64_t(w32::ScreenHeight()) - c.top))};
+        if (!w.wayland->Put(width, height, {int(d.left), int(d.top), int(d.right), int(d.bottom)}, have,
+                            [&](int y) { return ScreenRow(c.top + y) + c.left; }))
+          w.damage = pending;  // no buffer free yet: next time
+        continue;
+      }
       // A few pixels go best inside the request itself: nothing to copy
       // first, nothing to wait for. Many go best through SDL's shared
       // memory, as the request would carry them through the socket.
@@ -546,6 +635,8 @@ class SdlHost final : public w32::Host {
   std::vector<Shown> m_windows;
   std::vector<HWND> m_closing;  // to close, one a look, after a quit request
   bool m_following = false;     // carrying out the desktop's own change
+  bool m_wayland = false;
+  wl_display* m_wl = nullptr;   // Wayland: the connection, to tell it broken
   Display* m_x = nullptr;       // X11: the connection we wait on
   Visual* m_visual = nullptr;   // and the visual of windows we put into
   XImage* m_screenImage = nullptr;
