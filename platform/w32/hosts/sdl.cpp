@@ -79,15 +79,14 @@ bool Set(const char* variable) {
   return value && *value;
 }
 
-// The driver for the display we were pointed at, when only one kind is
-// there or the session says which; null: SDL's own choice.
+// The driver for the display we were pointed at: the one kind there is, or
+// with both the kind of the user's session, X11 when it does not say.
 const char* DriverToAsk() {
   const bool x = Set("DISPLAY"), wayland = Set("WAYLAND_DISPLAY");
   if (x != wayland) return x ? "x11" : "wayland";
   const char* session = std::getenv("XDG_SESSION_TYPE");
   if (x && session && std::strcmp(session, "wayland") == 0) return "wayland";
-  if (x && session && std::strcmp(session, "x11") == 0) return "x11";
-  return nullptr;
+  return x ? "x11" : nullptr;
 }
 
 // The display we were pointed at, for messages.
