@@ -17,11 +17,27 @@
 namespace w32 {
 
 // ---- Handles -------------------------------------------------------------
-// A handle value is (kind << 48) | (generation << 16) | (slot + 1). It is only
-// ever looked up, so a stale, foreign (wrong kind) or made-up value simply
-// fails the lookup. With 32 generation bits a slot would have to be reused
-// four billion times before an old handle could name a new object.
+// A handle value is kind | generation | slot + 1, from the top bit down. It
+// is only ever looked up, so a stale, foreign (wrong kind) or made-up value
+// simply fails the lookup. Handles must fit a pointer, as on Windows:
+//  - 64-bit: kind << 48, 32 generation bits, 16 slot bits; a slot would have
+//    to be reused four billion times before an old handle named a new object;
+//  - 32-bit (wasm32): kind in the top 3 bits, 15 generation bits, 14 slot
+//    bits (16,383 live objects of a kind); an old handle is caught for 32,767
+//    reuses of its slot.
+// Either way the kind keeps every handle at or above 0x20000000, far from
+// the small numbers (atoms, ids) it could be mistaken for.
 enum class HandleKind : uint32_t { Window = 1, Dc = 2, GdiObject = 3, Instance = 4, Cursor = 5 };
+
+struct HandleLayout {
+  static constexpr bool kWide = sizeof(uintptr_t) >= 8;
+  static constexpr int kSlotBits = kWide ? 16 : 14;
+  static constexpr int kGenerationBits = kWide ? 32 : 15;
+  static constexpr int kKindShift = kSlotBits + kGenerationBits;
+  static constexpr uint64_t kSlotMask = (uint64_t(1) << kSlotBits) - 1;
+  static constexpr uint64_t kGenerationMask = (uint64_t(1) << kGenerationBits) - 1;
+  static_assert(kKindShift + 3 <= int(sizeof(uintptr_t)) * 8, "handles must fit a pointer");
+};
 
 template <class T>
 class HandleTable {
@@ -44,7 +60,8 @@ class HandleTable {
   std::unique_ptr<T> Remove(uintptr_t handle) {
     size_t slot;
     if (!Decode(handle, &slot)) return nullptr;
-    m_slots[slot].generation = m_slots[slot].generation + 1 ? m_slots[slot].generation + 1 : 1;
+    // 1 ... the largest generation, round again; never 0.
+    m_slots[slot].generation = uint32_t(m_slots[slot].generation % HandleLayout::kGenerationMask + 1);
     return std::move(m_slots[slot].object);
   }
   size_t Count() const {
@@ -61,24 +78,26 @@ class HandleTable {
   }
 
  private:
-  static constexpr size_t kMaxSlots = 0xFFFF;
+  static constexpr size_t kMaxSlots = HandleLayout::kSlotMask;
   struct Slot {
     std::unique_ptr<T> object;
     uint32_t generation = 1;
   };
   uintptr_t Encode(size_t slot) const {
-    return (uint64_t(m_kind) << 48) | (uint64_t(m_slots[slot].generation) << 16) | (slot + 1);
+    return uintptr_t((uint64_t(m_kind) << HandleLayout::kKindShift) |
+                     (uint64_t(m_slots[slot].generation) << HandleLayout::kSlotBits) | (slot + 1));
   }
   uintptr_t Place(size_t slot, std::unique_ptr<T> object) {
     m_slots[slot].object = std::move(object);
     return Encode(slot);
   }
   bool Decode(uintptr_t handle, size_t* slot) const {
-    if ((uint64_t(handle) >> 48) != uint64_t(m_kind)) return false;
-    size_t index = handle & 0xFFFF;
+    if ((uint64_t(handle) >> HandleLayout::kKindShift) != uint64_t(m_kind)) return false;
+    size_t index = size_t(handle & HandleLayout::kSlotMask);
     if (index == 0 || index > m_slots.size()) return false;
     const Slot& s = m_slots[index - 1];
-    if (!s.object || ((uint64_t(handle) >> 16) & 0xFFFFFFFFu) != s.generation) return false;
+    if (!s.object || ((uint64_t(handle) >> HandleLayout::kSlotBits) & HandleLayout::kGenerationMask) != s.generation)
+      return false;
     *slot = index - 1;
     return true;
   }
