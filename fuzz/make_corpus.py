@@ -118,7 +118,7 @@ def seeds():
             op('FillRect', own(0), rect(60, 40, 10, 10), own(0), b'\0'),  # inverted
             op('FillRect', own(1), rect(-2**31, -2**31, 2**31 - 1, 2**31 - 1), own(0), b'\0'),
             op('FillRect', own(1), rect(0, 0, 5, 5), own(0), b'\xF0'),  # no rectangle
-            op('DeleteObject', b'\2', own(0)),  # selected: goes when deselected
+            op('DeleteObject', b'\2', own(0)),  # selected: refused, stays selected
             op('DeleteObject', b'\2', own(0)),
             op('SelectObject', own(0), b'\2', own(1)),
             op('DeleteObject', b'\3', own(0)),

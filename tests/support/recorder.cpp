@@ -78,6 +78,14 @@ bool UnderWine() {
 #endif
 }
 
+size_t GdiObjectCount() {
+#ifdef _WIN32
+  return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+#else
+  return headless::LiveGdiObjects();
+#endif
+}
+
 void Pump() {
   MSG msg;
   while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {

@@ -19,6 +19,10 @@ POINT ClientOrigin(HWND hwnd);
 // True when the Win32 build runs under Wine rather than on Windows itself.
 bool UnderWine();
 
+// The GDI objects the process holds, to tell a leak: GetGuiResources on
+// Windows (Wine answers 0 whatever is held), the layer's own count here.
+size_t GdiObjectCount();
+
 struct Seen {
   HWND hwnd;
   UINT message;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "support/recorder.h"
 #include "support/surface.h"
 
 namespace {
@@ -195,6 +196,33 @@ TEST_F(PenTest, NullPensMoveWithoutPainting) {
   EXPECT_EQ("", Draw(pen, from, to));
   EXPECT_EQ("", Draw(GetStockObject(NULL_PEN), to, from));
   DeleteObject(pen);
+}
+
+// Windows documents that DeleteObject refuses an object still selected into
+// a device context: zero, and the pen stays selected and usable, and alive
+// once deselected until it is deleted again. Wine answers TRUE instead and
+// deletes the pen when it is deselected.
+TEST_F(PenTest, DeletingASelectedPenLeavesItSelected) {
+  HDC dc = NULL;
+  ASSERT_EQ(DD_OK, m_surface->GetDC(&dc));
+  const size_t objects = GdiObjectCount();
+  HPEN pen = CreatePen(PS_SOLID, 1, RGB(255, 0, 0));
+  HGDIOBJ old = SelectObject(dc, pen);
+  const BOOL deleted = DeleteObject(pen);
+  MoveToEx(dc, 0, 5, NULL);
+  EXPECT_TRUE(LineTo(dc, 10, 5));
+  EXPECT_EQ(RGB(255, 0, 0), GetPixel(dc, 5, 5)) << "the pen still draws";
+  EXPECT_EQ(pen, SelectObject(dc, old)) << "the pen was still selected";
+  if (UnderWine()) {
+    EXPECT_TRUE(deleted);
+    EXPECT_FALSE(DeleteObject(pen)) << "gone once deselected";
+  } else {
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(objects + 1, GdiObjectCount()) << "still there once deselected";
+    EXPECT_TRUE(DeleteObject(pen));
+  }
+  EXPECT_EQ(objects, GdiObjectCount());
+  m_surface->ReleaseDC(dc);
 }
 
 }  // namespace

@@ -63,9 +63,7 @@ HGDIOBJ Stock(int index) {
 
 void Unselect(HGDIOBJ object) {
   GdiObject* o = FindGdiObject(object);
-  if (!o) return;
-  if (o->selectedIn > 0) o->selectedIn--;
-  if (o->selectedIn == 0 && o->deletePending) G().objects.Remove(Raw(object));
+  if (o && o->selectedIn > 0) o->selectedIn--;
 }
 
 }  // namespace
@@ -218,7 +216,7 @@ HBRUSH CreateSolidBrush(COLORREF color) {
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object) {
   DeviceContext* dc = FindDc(hdc);
   GdiObject* o = FindGdiObject(object);
-  if (!dc || !o || o->deletePending) {
+  if (!dc || !o) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
   }
@@ -238,11 +236,10 @@ BOOL DeleteObject(HGDIOBJ object) {
     return FALSE;
   }
   if (o->stock) return TRUE;  // stock objects are never deleted
-  if (o->selectedIn > 0) {
-    // Still selected somewhere: goes when it is deselected.
-    o->deletePending = true;
-    return TRUE;
-  }
+  // Windows refuses to delete an object still selected into a context: it
+  // stays selected and usable, and stays alive after it is deselected
+  // until deleted again.
+  if (o->selectedIn > 0) return FALSE;
   G().objects.Remove(Raw(object));
   return TRUE;
 }

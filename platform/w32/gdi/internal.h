@@ -14,7 +14,6 @@ struct GdiObject {
   int style = PS_SOLID;  // pens: PS_*; brushes: 0 solid, 1 hollow
   int width = 1;         // pens only
   int selectedIn = 0;    // how many device contexts hold it
-  bool deletePending = false;
 };
 
 struct DeviceContext {
