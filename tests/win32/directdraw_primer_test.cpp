@@ -156,6 +156,23 @@ TEST_F(DirectDrawPrimerTest, DrawStringLeavesItsColoursSet) {
   EXPECT_EQ(kBlack, back.at(5, 5));  // nothing left of or above the text
 }
 
+TEST_F(DirectDrawPrimerTest, DrawLineLeavesTheContextAsItFoundIt) {
+  // Every frame draws lines: a pen left selected or alive is one more GDI
+  // object a tick.
+  Probe& app = Open(64, 48);
+  ASSERT_TRUE(app.GetBackDC());
+  app.Clear();
+  HPEN mine = CreatePen(PS_SOLID, 1, RGB(0, 255, 0));
+  HGDIOBJ original = SelectObject(app.m_hDC, mine);
+  const size_t objects = GdiObjectCount();
+  for (int y = 20; y < 23; ++y) EXPECT_TRUE(app.DrawLine(RGB(255, 0, 0), 10, y, 50, y));
+  EXPECT_EQ(objects, GdiObjectCount()) << "a line's pen is left behind";
+  EXPECT_EQ(mine, SelectObject(app.m_hDC, original)) << "a line's pen is still selected";
+  EXPECT_TRUE(DeleteObject(mine));
+  app.ReleaseBackDC();
+  EXPECT_EQ(kRed, Back().at(30, 21));
+}
+
 // The screen as the user sees it, read through GDI.
 uint32_t ScreenAt(int x, int y) {
   HDC dc = GetDC(NULL);
