@@ -261,6 +261,9 @@ typedef struct tagPAINTSTRUCT {
 #define PM_NOREMOVE 0x0000
 #define PM_REMOVE 0x0001
 
+// Timers
+#define USER_TIMER_MINIMUM 0x0000000A
+
 // System metrics
 #define SM_CXSCREEN 0
 #define SM_CYSCREEN 1

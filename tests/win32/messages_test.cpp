@@ -87,6 +87,34 @@ TEST_F(Messages, TimerWaitsForItsPeriod) {
   KillTimer(w.hwnd(), 1);
 }
 
+TEST_F(Messages, PeriodsBelowTheMinimumAreRaisedToIt) {
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
+  DrainQueue();
+  MSG msg;
+  for (UINT period : {0u, 1u, USER_TIMER_MINIMUM - 1u}) {
+    SCOPED_TRACE(testing::Message() << "period " << period);
+    ASSERT_NE(0u, SetTimer(w.hwnd(), 1, period, NULL));
+    DWORD start = GetTickCount();
+    bool fired = false;
+    while (!(fired = PeekMessageA(&msg, w.hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE)) && GetTickCount() - start < 10000)
+      Sleep(1);
+    EXPECT_TRUE(fired);
+    // No more than one a minimum period, however often we look; a busy
+    // machine only makes it fewer. Any slack is small beside what a 1 ms
+    // timer would send.
+    int timers = 0;
+    start = GetTickCount();
+    while (GetTickCount() - start < 20 * USER_TIMER_MINIMUM) {
+      if (PeekMessageA(&msg, w.hwnd(), WM_TIMER, WM_TIMER, PM_REMOVE))
+        timers++;
+      else
+        Sleep(1);
+    }
+    EXPECT_LE(timers, int((GetTickCount() - start) / USER_TIMER_MINIMUM) + 5);
+    EXPECT_TRUE(KillTimer(w.hwnd(), 1));
+  }
+}
+
 TEST_F(Messages, DestroyingTheWindowKillsItsTimers) {
   TestWindow w(kFramedStyle, 0, 0, 200, 150);
   HWND hwnd = w.hwnd();
@@ -125,12 +153,20 @@ void CALLBACK CountingTimerProc(HWND, UINT, UINT_PTR, DWORD) {
   g_timerProcCalls++;
 }
 
-TEST_F(Messages, QuitComesWhateverTheRangeAsked) {
+TEST_F(Messages, QuitComesWhateverTheRangeAskedAndStaysUntilRemoved) {
   PostQuitMessage(7);
   MSG msg;
-  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_REMOVE));
+  // A look that does not remove it leaves it for the loop's GetMessageA.
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_EQ(0, GetMessageA(&msg, NULL, 0, 0));
   EXPECT_EQ(UINT(WM_QUIT), msg.message);
   EXPECT_EQ(7u, msg.wParam);
+  PostQuitMessage(8);
+  ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_REMOVE));
+  EXPECT_EQ(UINT(WM_QUIT), msg.message);
+  EXPECT_EQ(8u, msg.wParam);
+  EXPECT_FALSE(PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE));
 }
 
 TEST_F(Messages, ThreadTimerCallsItsProcedure) {

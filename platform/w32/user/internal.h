@@ -21,7 +21,6 @@ constexpr int kCaption = 19;  // SM_CYCAPTION
 constexpr int kFixedFrame = 3;
 constexpr int kMinimizedWidth = 160;
 constexpr LONG kMinimizedPos = -32000;
-constexpr UINT kMinTimerPeriod = 10;  // USER_TIMER_MINIMUM
 
 constexpr uint32_t kDesktopPixel = 0x003A6EA5;
 constexpr uint32_t kFramePixel = 0x00C0C0C0;

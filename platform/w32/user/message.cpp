@@ -215,7 +215,7 @@ UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC proc) {
     SetLastError(ERROR_NO_SYSTEM_RESOURCES);
     return 0;
   }
-  UINT period = std::max(elapse, kMinTimerPeriod);
+  UINT period = std::max<UINT>(elapse, USER_TIMER_MINIMUM);
   if (period > 0x7FFFFFFF) period = 0x7FFFFFFF;
   DWORD now = CurrentHost().Now();
   auto& timers = S().timers;
