@@ -1,6 +1,9 @@
 #include "soak.h"
 
 #include <unistd.h>
+#ifdef __EMSCRIPTEN__
+#include <malloc.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -28,6 +31,9 @@ namespace {
 long MemoryKiB() {
 #ifdef TARVELMIN_ASAN
   return long(__sanitizer_get_current_allocated_bytes() / 1024);
+#elif defined(__EMSCRIPTEN__)
+  // No /proc in wasm: the allocator's bytes in use.
+  return long(mallinfo().uordblks / 1024);
 #else
   long size = 0, resident = -1;
   std::FILE* f = std::fopen("/proc/self/statm", "r");

@@ -5,10 +5,12 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libsdl2-dev libx11-dev libwayland-dev libdecor-0-plugin-1-cairo weston libxtst-dev libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
+  libsdl2-dev libx11-dev libwayland-dev libdecor-0-plugin-1-cairo weston libxtst-dev
+  libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
   libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
+  emscripten nodejs dpkg-dev chromium
 )
 
 # Changes to the system go through sudo unless we are root already.
@@ -17,6 +19,15 @@ SUDO=""
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
+fi
+
+# The web build compiles pixman and FreeType from Debian's source packages.
+sources=/etc/apt/sources.list.d/tarvelmin-sources.sources
+fresh_sources=""
+if ! grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && ! grep -qs '^deb-src' /etc/apt/sources.list; then
+  printf '%s\n' 'Types: deb-src' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm' 'Components: main' \
+    'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' | $SUDO tee "$sources" >/dev/null
+  fresh_sources=1
 fi
 
 missing=()
@@ -28,6 +39,7 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+  [ -z "$fresh_sources" ] || $SUDO apt-get update -qq
   exit 0
 fi
 

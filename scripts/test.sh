@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# native, AddressSanitizer/UBSan, the 32- and 64-bit Windows builds under Wine
+# native, AddressSanitizer/UBSan, wasm32 under node, the 32- and 64-bit Windows builds under Wine
 # (the Win32-behaviour tests and tarvelmin.exe itself), each where its programs
 # can run here (TARVELMIN_WINE_SKIP="win32" leaves one out on purpose), and a
 # bounded fuzzing run. Ends with one line "tests: N passed, N failed".
@@ -49,6 +49,13 @@ step linux native linux
 count "$logs/linux.log"
 step linux-asan native linux-asan
 count "$logs/linux-asan.log"
+# The same Win32-behaviour, layer and whole-program tests as wasm32 under
+# node: the layer must hold where pointers are 32 bits.
+step web-deps scripts/web-deps.sh
+if [ -f build/web-deps/prefix/.freetype ]; then
+  step web native web
+  count "$logs/web.log"
+fi
 # Both Windows builds, always; each runs under Wine where its programs can run
 # here, which only running one tells (32-bit ones cannot on some kernels).
 not_run=()

@@ -4,9 +4,12 @@
 // process. We ask for a bold sans-serif face (DejaVu Sans Bold on our
 // machines), the nearest thing to the Windows system font, and size it so its
 // ascent and descent fill a 16-pixel cell as that font's do. Bytes are read
-// as Windows-1252, the ANSI code page of the Windows build. Rendered glyphs
+// as Windows-1252, the ANSI code page of the Windows build. Where there is no
+// fontconfig (the web page) the face ships inside the program. Rendered glyphs
 // are kept per byte value, so a frame's worth of text costs no FreeType work.
+#ifndef TARVELMIN_FONT
 #include <fontconfig/fontconfig.h>
+#endif
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
@@ -75,6 +78,14 @@ class SystemFont {
   SystemFont(const SystemFont&) = delete;
   SystemFont& operator=(const SystemFont&) = delete;
 
+#ifdef TARVELMIN_FONT
+  // A build without fontconfig (the web page) carries its one face inside.
+  static bool Locate(std::string* path, int* index) {
+    *path = TARVELMIN_FONT;
+    *index = 0;
+    return true;
+  }
+#else
   // A private configuration, destroyed at once, so fontconfig keeps nothing.
   static bool Locate(std::string* path, int* index) {
     FcConfig* config = FcInitLoadConfigAndFonts();
@@ -99,6 +110,7 @@ class SystemFont {
     FcConfigDestroy(config);
     return found;
   }
+#endif
 
   // Whole-pixel em size whose ascent + descent come nearest the cell without
   // passing it; the baseline splits the cell in the face's proportions.
