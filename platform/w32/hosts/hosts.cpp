@@ -5,12 +5,22 @@
 
 namespace w32 {
 
-Host* OpenSdlHost(std::string* why);       // hosts/sdl.cpp
 Host* OpenHeadlessHost(std::string* why);  // hosts/headless.cpp
 
+#ifdef __EMSCRIPTEN__
+Host* OpenWebHost(std::string* why);  // hosts/web.cpp
+#else
+Host* OpenSdlHost(std::string* why);  // hosts/sdl.cpp
+#endif
+
 const HostEntry kHosts[] = {
+#ifdef __EMSCRIPTEN__
+    // A frame and a canvas in the web page, which plays the desktop.
+    {"web", true, OpenWebHost},
+#else
     // A real window on the desktop (X11 or Wayland), through SDL2.
     {"sdl", true, OpenSdlHost},
+#endif
     // No display: an in-memory screen, the program's timers on the real
     // clock. Never picked unasked: a program started where there is no
     // display should say so, not run where nobody can see it.
