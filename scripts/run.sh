@@ -4,10 +4,25 @@
 # (X11 or Wayland); otherwise it records one lap on the headless host and
 # says where the pictures are. Arguments go to tarvelmin-record (see its
 # --help), e.g. --client 320x240.
+# scripts/run.sh --web [PORT] instead builds the web page and serves it on
+# 127.0.0.1 (port 8080 unless given), printing its address; Ctrl-C ends it.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
+
+if [ "${1:-}" = --web ]; then
+  port=${2:-8080}
+  case $port in
+    '' | *[!0-9]*) echo "run: --web takes a port number, not '$port'" >&2; exit 2 ;;
+  esac
+  if [ "$port" -lt 1 ] || [ "$port" -gt 65535 ]; then echo "run: port $port is out of range" >&2; exit 2; fi
+  bash scripts/web-deps.sh
+  cmake --preset web >/dev/null
+  cmake --build --preset web --target tarvelmin
+  echo "tarvelmin in a web page: http://127.0.0.1:$port/ (build/web/page/, any static web server will do; Ctrl-C ends this one)"
+  exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build/web/page
+fi
 cmake --preset linux >/dev/null
 cmake --build --preset linux
 for arch in win32 win64; do

@@ -10,7 +10,7 @@ packages=(
   libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
-  emscripten nodejs dpkg-dev chromium
+  emscripten nodejs dpkg-dev chromium python3
 )
 
 # Changes to the system go through sudo unless we are root already.
