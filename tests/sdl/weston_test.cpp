@@ -56,7 +56,7 @@ class OnWeston : public ProgramOnADisplay {
   void Show() {
     StartProgram(ClientEnv());
     ASSERT_TRUE(Await([&] { return m_program->Ended() || FindClientArea(); }) && !m_program->Ended())
-        << "no 640 x 480 client area on weston's output";
+        << (m_program->Ended() ? "the program ended" : "no 640 x 480 client area on weston's output");
     XPoint disc;
     ASSERT_TRUE(Await([&] { return DiscOnTheCircle(&disc); })) << "no disc on the circle";
   }
