@@ -364,7 +364,7 @@ class SdlHost final : public w32::Host {
       return false;
     }
     bool can = WaylandSurfaceOf(probe) != nullptr || SDL_GetWindowSurface(probe) != nullptr;
-    if (!can) *why = SDL_GetError();
+    if (!can) *why = *SDL_GetError() ? SDL_GetError() : "neither a window surface nor shared memory to be had";
     SDL_DestroyWindow(probe);
     return can;
   }
