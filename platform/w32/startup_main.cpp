@@ -2,6 +2,7 @@
 // opens), then starts the program as Windows would. When no host can show
 // it, one line says why and the process ends before WinMain with exit code 1.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "internal.h"
@@ -15,5 +16,11 @@ int main(int argc, char** argv) {
     return 1;
   }
   w32::SetHost(host);
-  return w32::StartWinMain(argc - 1, argv + 1);
+  const int code = w32::StartWinMain(argc - 1, argv + 1);
+#ifdef __EMSCRIPTEN__
+  // In a page, main already returned at the program's first wait (Asyncify):
+  // this return would reach no one, and the page would never hear the code.
+  exit(code);
+#endif
+  return code;
 }

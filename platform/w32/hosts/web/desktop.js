@@ -157,6 +157,12 @@ const desk = {
   },
 };
 
+// The program's exit() ends it from inside the callback that woke it from a
+// wait, a promise's: the ExitStatus it throws to unwind is no error.
+window.addEventListener("unhandledrejection", (e) => {
+  if (e.reason && e.reason.name === "ExitStatus") e.preventDefault();
+});
+
 var Module = {
   desk,
   onExit: (code) => desk.ended(code),
