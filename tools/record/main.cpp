@@ -238,6 +238,10 @@ int main(int argc, char** argv) {
     std::fputs(kRecordUsage, stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("%s %s\n", kTool, TARVELMIN_VERSION);
+    return 0;
+  }
 
   // A screen large enough for the whole window.
   const int frameX = GetSystemMetrics(SM_CXFRAME), frameY = GetSystemMetrics(SM_CYFRAME);

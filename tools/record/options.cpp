@@ -41,6 +41,7 @@ bool WholeNumber(const std::string& text, int lo, int hi, int* value) {
 
 const char kRecordUsage[] =
     "usage: tarvelmin-record [--frames N] [--out DIR] [--client WxH] [--show NAME] [--trace FILE]\n"
+    "       tarvelmin-record --help | --version\n"
     "Runs tarvelmin on a virtual clock and writes DIR/frame-0001.png ... and DIR/orbit.gif.\n"
     "  --frames N     close the window after the N-th presented frame (default 181, one lap)\n"
     "  --out DIR      where the pictures go (default out; made if missing)\n"
@@ -74,6 +75,10 @@ bool ParseRecordOptions(int count, const char* const* args, RecordOptions* optio
     }
     if (arg == "--help" || arg == "-h") {
       o.help = true;
+      continue;
+    }
+    if (arg == "--version") {
+      o.version = true;
       continue;
     }
     if (arg != "--frames" && arg != "--out" && arg != "--client" && arg != "--show" && arg != "--trace") {

@@ -11,6 +11,7 @@ struct RecordOptions {
   int showCommand = -1;  // -1: the platform's default
   std::string trace;     // file for the message trace; empty: none
   bool help = false;
+  bool version = false;
 };
 
 // Fills `options` from the arguments after the program name. On a bad
