@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
   emscripten nodejs dpkg-dev chromium python3
-  librsvg2-bin icoutils desktop-file-utils appstream groff-base
+  librsvg2-bin icoutils desktop-file-utils appstream groff-base mmdebstrap xdotool
 )
 
 # Changes to the system go through sudo unless we are root already.
