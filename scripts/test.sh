@@ -85,6 +85,15 @@ done
 if [ -z "$ran_wine" ]; then
   echo "-- no Windows program can run here under Wine: both builds were made, none of them was run"
 fi
+# The packages as a user installs them: the .deb into a fresh Debian root of
+# the test's own, the Windows zip's programs, the desktop files validated.
+step package bash tests/package/check.sh
+if read -r p f n < <(sed -nE 's/^package: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) not run$/\1 \2 \3/p' \
+  "$logs/package.log"); then
+  passed=$((passed + p))
+  failed=$((failed + f))
+  [ "$n" -eq 0 ] || not_run+=("package checks ($n)")
+fi
 if [ -x scripts/fuzz.sh ]; then
   step fuzz scripts/fuzz.sh
 fi
