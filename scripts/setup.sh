@@ -39,6 +39,10 @@ for p in "${packages[@]}"; do
   fi
 done
 
+# Debian's nodejs comes without npm (the browser tests install puppeteer-core
+# with it); other builds of node bring their own and conflict with Debian's.
+command -v npm >/dev/null || missing+=(npm)
+
 if [ ${#missing[@]} -eq 0 ]; then
   [ -z "$fresh_sources" ] || $SUDO apt-get update -qq
   exit 0

@@ -56,6 +56,23 @@ if [ -f build/web-deps/prefix/.freetype ]; then
   step web native web
   count "$logs/web.log"
 fi
+# The page in headless Chromium; exit 77 from it: Chromium cannot run here.
+browser() {
+  local status=0
+  bash tests/web/run.sh || status=$?
+  [ "$status" -ne 77 ] || return 0
+  return "$status"
+}
+if [ -f build/web/page/tarvelmin.wasm ]; then
+  step browser browser
+  if grep -q '^not run:' "$logs/browser.log"; then
+    echo "-- not run: the browser tests: $(sed -n 's/^not run: //p' "$logs/browser.log" | head -n 1)"
+    not_run+=(browser)
+  else
+    passed=$((passed + $(sed -nE 's/^# pass ([0-9]+)$/\1/p' "$logs/browser.log" | tail -n 1)))
+    failed=$((failed + $(sed -nE 's/^# (fail|cancelled) ([0-9]+)$/\2/p' "$logs/browser.log" | awk '{s+=$1} END {print s+0}')))
+  fi
+fi
 # Both Windows builds, always; each runs under Wine where its programs can run
 # here, which only running one tells (32-bit ones cannot on some kernels).
 not_run=()
