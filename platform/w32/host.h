@@ -104,4 +104,23 @@ struct HostEntry {
 extern const HostEntry kHosts[];
 Host* OpenHost(std::string* why);
 
+// ---- What hosts that show windows share ------------------------------------
+// The smallest rectangle holding both; an empty one adds nothing.
+RECT Bounds(const RECT& a, const RECT& b);
+// Of `part` of a client area at `client` on the screen (client coordinates),
+// what the client area and our screen both have; empty when nothing.
+RECT ShownPart(const RECT& part, const RECT& client);
+// A host's open function: H is made and opened (H::Open(why)) once, and kept.
+template <class H>
+Host* OpenOnce(std::string* why) {
+  static H* host = nullptr;
+  if (host) return host;
+  auto* opened = new H;
+  if (!opened->Open(why)) {
+    delete opened;
+    return nullptr;
+  }
+  return host = opened;
+}
+
 }  // namespace w32

@@ -1,4 +1,5 @@
 // The hosts, in order of preference, and how the start-up code picks one.
+#include <algorithm>
 #include <cstdlib>
 
 #include "../internal.h"
@@ -26,6 +27,23 @@ const HostEntry kHosts[] = {
     // display should say so, not run where nobody can see it.
     {"headless", false, OpenHeadlessHost},
 };
+
+RECT Bounds(const RECT& a, const RECT& b) {
+  if (b.right <= b.left || b.bottom <= b.top) return a;
+  if (a.right <= a.left || a.bottom <= a.top) return b;
+  return RECT{std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+              std::max(a.bottom, b.bottom)};
+}
+
+RECT ShownPart(const RECT& part, const RECT& client) {
+  const int64_t left = std::max<int64_t>({0, part.left, -int64_t(client.left)});
+  const int64_t top = std::max<int64_t>({0, part.top, -int64_t(client.top)});
+  const int64_t right =
+      std::min<int64_t>({part.right, int64_t(client.right) - client.left, int64_t(ScreenWidth()) - client.left});
+  const int64_t bottom =
+      std::min<int64_t>({part.bottom, int64_t(client.bottom) - client.top, int64_t(ScreenHeight()) - client.top});
+  return RECT{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
+}
 
 Host* OpenHost(std::string* why) {
   const char* named = std::getenv("TARVELMIN_HOST");

@@ -537,12 +537,7 @@ class SdlHost final : public w32::Host {
     return RECT{x, y, x + width, y + height};
   }
 
-  void Damage(Shown& w, const RECT& part) {
-    if (Empty(part)) return;
-    w.damage = Empty(w.damage) ? part
-                               : RECT{std::min(w.damage.left, part.left), std::min(w.damage.top, part.top),
-                                      std::max(w.damage.right, part.right), std::max(w.damage.bottom, part.bottom)};
-  }
+  void Damage(Shown& w, const RECT& part) { w.damage = w32::Bounds(w.damage, part); }
 
   // Hands each window's changed part to the display, from our screen.
   void Present() {
@@ -550,14 +545,7 @@ class SdlHost final : public w32::Host {
     for (Shown& w : m_windows) {
       if (Empty(w.damage) || !w.told.visible || w.told.minimized) continue;
       const RECT& c = w.told.client;
-      // Only what the window and our screen both have.
-      const int64_t left = std::max<int64_t>({0, w.damage.left, -int64_t(c.left)});
-      const int64_t top = std::max<int64_t>({0, w.damage.top, -int64_t(c.top)});
-      const int64_t right =
-          std::min<int64_t>({w.damage.right, int64_t(c.right) - c.left, int64_t(w32::ScreenWidth()) - c.left});
-      const int64_t bottom =
-          std::min<int64_t>({w.damage.bottom, int64_t(c.bottom) - c.top, int64_t(w32::ScreenHeight()) - c.top});
-      RECT d{LONG(left), LONG(top), LONG(std::max(left, right)), LONG(std::max(top, bottom))};
+      RECT d = w32::ShownPart(w.damage, c);
       const RECT pending = w.damage;
       w.damage = RECT{};
       if (Empty(d)) continue;
@@ -648,14 +636,7 @@ class SdlHost final : public w32::Host {
 namespace w32 {
 
 Host* OpenSdlHost(std::string* why) {
-  static SdlHost* host = nullptr;
-  if (host) return host;
-  auto* opened = new SdlHost;
-  if (!opened->Open(why)) {
-    delete opened;
-    return nullptr;
-  }
-  return host = opened;
+  return OpenOnce<SdlHost>(why);
 }
 
 }  // namespace w32

@@ -237,28 +237,17 @@ class WebHost final : public w32::Host {
     return false;
   }
 
-  void Damage(Shown& w, const RECT& part) {
-    if (Empty(part)) return;
-    w.damage = Empty(w.damage) ? part
-                               : RECT{std::min(w.damage.left, part.left), std::min(w.damage.top, part.top),
-                                      std::max(w.damage.right, part.right), std::max(w.damage.bottom, part.bottom)};
-  }
+  void Damage(Shown& w, const RECT& part) { w.damage = w32::Bounds(w.damage, part); }
 
   // Hands each window's changed part to its canvas, from our screen.
   void Present() {
     for (Shown& w : m_windows) {
       if (Empty(w.damage) || !w.told.visible || w.told.minimized) continue;
       const RECT& c = w.told.client;
-      // Only what the window and our screen both have.
-      const int64_t left = std::max<int64_t>({0, w.damage.left, -int64_t(c.left)});
-      const int64_t top = std::max<int64_t>({0, w.damage.top, -int64_t(c.top)});
-      const int64_t right =
-          std::min<int64_t>({w.damage.right, int64_t(c.right) - c.left, int64_t(w32::ScreenWidth()) - c.left});
-      const int64_t bottom =
-          std::min<int64_t>({w.damage.bottom, int64_t(c.bottom) - c.top, int64_t(w32::ScreenHeight()) - c.top});
+      const RECT d = w32::ShownPart(w.damage, c);
       w.damage = RECT{};
-      if (right <= left || bottom <= top) continue;
-      const int width = int(right - left), height = int(bottom - top);
+      if (Empty(d)) continue;
+      const int left = d.left, top = d.top, width = d.right - d.left, height = d.bottom - d.top;
       m_rgba.resize(size_t(width) * size_t(height) * 4);
       pixman_image_t* screen = w32::Screen();
       const uint8_t* base = reinterpret_cast<const uint8_t*>(pixman_image_get_data(screen));
@@ -296,14 +285,7 @@ class WebHost final : public w32::Host {
 namespace w32 {
 
 Host* OpenWebHost(std::string* why) {
-  static WebHost* host = nullptr;
-  if (host) return host;
-  auto* opened = new WebHost;
-  if (!opened->Open(why)) {
-    delete opened;
-    return nullptr;
-  }
-  return host = opened;
+  return OpenOnce<WebHost>(why);
 }
 
 }  // namespace w32
