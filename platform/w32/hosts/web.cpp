@@ -157,9 +157,10 @@ class WebHost final : public w32::Host {
           // Our screen grows to hold what the page lets the window become.
           if (const Shown* w = Find(hwnd)) {
             const int64_t right = int64_t(w->told.client.left) + e[1], bottom = int64_t(w->told.client.top) + e[2];
+            const int64_t most = w32::kMaxDisplaySide;
             if (right > w32::ScreenWidth() || bottom > w32::ScreenHeight())
-              w32::wm::ScreenSize(int(std::min<int64_t>(std::max<int64_t>(right, w32::ScreenWidth()), 16384)),
-                                  int(std::min<int64_t>(std::max<int64_t>(bottom, w32::ScreenHeight()), 16384)));
+              w32::wm::ScreenSize(int(std::min(std::max<int64_t>(right, w32::ScreenWidth()), most)),
+                                  int(std::min(std::max<int64_t>(bottom, w32::ScreenHeight()), most)));
           }
           w32::wm::ResizeClient(hwnd, e[1], e[2]);
           break;
