@@ -12,6 +12,7 @@
 #include "support/recorder.h"
 #include "support/rect.h"
 #include "support/surface.h"
+#include "w32/ddraw/blit.h"
 #include "w32/internal.h"
 
 namespace {
@@ -57,6 +58,19 @@ void ExpectMapping(const SurfacePixels& img, const RECT& to, const RECT& from,
 }
 void ExpectMapping(IDirectDrawSurface* s, const RECT& to, const RECT& from, const RECT& written) {
   ExpectMapping(Read(s), to, from, [&](int x, int y) { return Contains(written, x, y); });
+}
+
+// Runs `check` at each width of vectors this CPU has, down to pixel by pixel.
+void AtEachVectorWidth(const std::function<void()>& check) {
+  const int widest = w32::BlitVectorBits();
+  for (int bits : {512, 256, 0}) {
+    if (bits > widest) continue;
+    SCOPED_TRACE(testing::Message() << bits << "-bit vectors");
+    w32::LimitBlitVectors(bits);
+    check();
+    if (testing::Test::HasFatalFailure()) break;
+  }
+  w32::LimitBlitVectors(widest);
 }
 
 RECT ClientOnScreen(HWND hwnd) {
@@ -137,62 +151,89 @@ TEST(DirectDrawStretch, EveryPixelTakesTheSourcePixelUnderItsCentre) {
   IDirectDraw* dd = NewDirectDraw();
   IDirectDrawSurface *src = Plain(dd, 210, 210), *dst = Plain(dd, 220, 220);
   PaintSurface(src, Coded);
-  int n = 0;
-  for (int sw : sizes)
-    for (int dw : sizes) {
-      // Heights walk the same list out of step, so rows meet other pairs.
-      int sh = sizes[(n * 5 + 3) % 14], dh = sizes[(n * 3 + 7) % 14];
-      ++n;
+  IDirectDrawSurface* vga = Plain(dd, 640, 480);
+  PaintSurface(vga, Coded);
+  AtEachVectorWidth([&] {
+    int n = 0;
+    for (int sw : sizes)
+      for (int dw : sizes) {
+        // Heights walk the same list out of step, so rows meet other pairs.
+        int sh = sizes[(n * 5 + 3) % 14], dh = sizes[(n * 3 + 7) % 14];
+        ++n;
+        PaintSurface(dst, Sentinel);
+        RECT from{3, 5, 3 + sw, 5 + sh}, to{11, 7, 11 + dw, 7 + dh};
+        ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
+        ExpectMapping(dst, to, from, to);
+        if (HasFatalFailure()) return;
+      }
+
+    // Whole factors, which read several groups from one load, from columns
+    // that do not start a group; and one wider than a row of groups' sources.
+    for (auto [sw, dw, left] : {std::tuple{20, 40, 3}, {37, 74, 0}, {64, 128, 5}, {13, 39, 1}, {10, 200, 2}}) {
       PaintSurface(dst, Sentinel);
-      RECT from{3, 5, 3 + sw, 5 + sh}, to{11, 7, 11 + dw, 7 + dh};
+      RECT from{1, 2, 1 + sw, 2 + 9}, to{left, 4, left + dw, 4 + 18};
       ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
       ExpectMapping(dst, to, from, to);
       if (HasFatalFailure()) return;
     }
 
-  // Whole factors, which have shuffles of their own, from columns that do
-  // not start a group of 8; and one wider than a row of groups' sources.
-  for (auto [sw, dw, left] : {std::tuple{20, 40, 3}, {37, 74, 0}, {64, 128, 5}, {13, 39, 1}, {10, 200, 2}}) {
-    PaintSurface(dst, Sentinel);
-    RECT from{1, 2, 1 + sw, 2 + 9}, to{left, 4, left + dw, 4 + 18};
-    ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
-    ExpectMapping(dst, to, from, to);
-    if (HasFatalFailure()) return;
-  }
+    // The program's own case, 640 x 480 at 4K and at a width that is no
+    // multiple (its groups reach the source row's right end), a row and a
+    // column of it.
+    for (auto [from, to] : {std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 3840, 1}},
+                            std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 1366, 1}},
+                            std::pair{RECT{101, 0, 102, 480}, RECT{0, 0, 1, 2160}}}) {
+      IDirectDrawSurface* out = Plain(dd, to.right, to.bottom);
+      ASSERT_EQ(DD_OK, out->Blt(nullptr, vga, &from, DDBLT_WAIT, nullptr));
+      ExpectMapping(out, to, from, to);
+      out->Release();
+    }
 
-  // The program's own case, 640 x 480 at 4K and at a width that is no
-  // multiple (its groups reach the source row's right end), a row and a
-  // column of it.
-  IDirectDrawSurface* vga = Plain(dd, 640, 480);
-  PaintSurface(vga, Coded);
-  for (auto [from, to] : {std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 3840, 1}},
-                          std::pair{RECT{0, 17, 640, 18}, RECT{0, 0, 1366, 1}},
-                          std::pair{RECT{101, 0, 102, 480}, RECT{0, 0, 1, 2160}}}) {
-    IDirectDrawSurface* out = Plain(dd, to.right, to.bottom);
-    ASSERT_EQ(DD_OK, out->Blt(nullptr, vga, &from, DDBLT_WAIT, nullptr));
-    ExpectMapping(out, to, from, to);
-  }
+  });
+
+  // An area larger than the caches, whose rows are copied past them, on
+  // rows of an odd width that start at every alignment: the same pixels at
+  // each width of vectors as pixel by pixel.
+  IDirectDrawSurface* big = Plain(dd, 2053, 2100);
+  RECT to{3, 1, 3 + 2047, 1 + 2098}, from{5, 2, 5 + 631, 2 + 477};
+  std::vector<SurfacePixels> shown;
+  AtEachVectorWidth([&] {
+    PaintSurface(big, Sentinel);
+    ASSERT_EQ(DD_OK, big->Blt(&to, vga, &from, DDBLT_WAIT, nullptr));
+    shown.push_back(Read(big));
+  });
+  for (const SurfacePixels& img : shown) EXPECT_TRUE(img.pixels == shown.back().pixels);
 }
 
 TEST(DirectDrawStretch, ClippingNeverChangesTheMapping) {
   // The clip list is in screen coordinates and applies as it stands to an
-  // offscreen surface: a client area at the screen's origin cuts it to size.
+  // offscreen surface: a client area at the screen's origin cuts it to size,
+  // and a window over it cuts a hole, so rows of the hole's height are
+  // written in two pieces, the second starting inside a group.
   const int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
   TestWindow w(kFramedStyle, -fx, -fy - cap, 70 + 2 * fx, 45 + 2 * fy + cap);
   const RECT client = ClientOnScreen(w.hwnd());
   ASSERT_EQ((RECT{0, 0, 70, 45}), client);
+  const RECT cover{9, 13, 31, 20};
+  headless::CoverAt(0, cover);
+  MSG m;
+  while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
   IDirectDraw* dd = NewDirectDraw();
   IDirectDrawSurface *src = Plain(dd, 90, 90), *dst = Plain(dd, 100, 80);
   PaintSurface(src, Coded);
   ASSERT_EQ(DD_OK, dst->SetClipper(NewClipper(dd, w.hwnd())));
   RECT from{2, 1, 85, 78};
-  for (RECT to : {RECT{-37, -11, 250, 190}, RECT{-1000, -999, 60, 40}, RECT{13, 9, 14, 3000}, RECT{200, 0, 300, 9}}) {
-    PaintSurface(dst, Sentinel);
-    ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
-    RECT written{};
-    IntersectRect(&written, &to, &client);  // empty for the last: nothing to do, and no error
-    ExpectMapping(dst, to, from, written);
-  }
+  AtEachVectorWidth([&] {
+    for (RECT to : {RECT{-37, -11, 250, 190}, RECT{-1000, -999, 60, 40}, RECT{13, 9, 14, 3000}, RECT{200, 0, 300, 9},
+                    RECT{1, 2, 69, 44}}) {
+      PaintSurface(dst, Sentinel);
+      ASSERT_EQ(DD_OK, dst->Blt(&to, src, &from, DDBLT_WAIT, nullptr));
+      // Empty for {200, 0, 300, 9}: nothing to do, and no error.
+      ExpectMapping(Read(dst), to, from,
+                    [&](int x, int y) { return Contains(to, x, y) && Contains(client, x, y) && !Contains(cover, x, y); });
+      if (HasFatalFailure()) return;
+    }
+  });
 }
 
 // Collects what the layer reports as changed on the screen.

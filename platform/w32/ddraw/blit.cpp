@@ -8,20 +8,38 @@
 // (the parts of a frame that did not change) the caller leaves out of the
 // area, from what it knows changed (damage.h).
 //
-// A stretch builds a destination row from its source row once and copies it
-// to the rows below that show the same source row. A row is built in groups
-// of 8 destination pixels, each a shuffle of 8 source pixels, where the CPU
-// has AVX2 and the scale does not shrink; elsewhere pixel by pixel.
+// A stretch builds the pixels of a destination row from its source row once
+// for all the rows below it that show the same source row. Where the CPU
+// has vectors and the picture does not shrink, a row is built in groups of
+// 16 pixels (AVX-512) or 8 (AVX2), each one shuffle of as many source
+// pixels by a table of offsets; a window of several groups shares one load
+// of the source when they all fall within it (a whole multiple of the width
+// does so every time). The tables depend only on the geometry and are kept
+// from one blit to the next. Elsewhere pixel by pixel.
+//
+// Where the cost goes: the stores of the destination, which the fill of the
+// same area also pays, then the reads of the source, then the shuffles.
+// Within the caches each vector built is stored to every row that shows it.
+// A destination larger than the caches is written one row at a time, from a
+// buffer, with stores that go past the caches: rows written side by side
+// there compete for memory, and nothing reads the destination back soon.
 #include "blit.h"
 
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
 #define W32_BLIT_AVX2 1
 #define W32_AVX2 __attribute__((target("avx2")))
+// GCC for 64-bit Windows does not align its stack for the 64-byte values it
+// spills, so the 512-bit path is for the other x86-64 systems.
+#if !defined(_WIN32)
+#define W32_BLIT_AVX512 1
+#define W32_AVX512 __attribute__((target("avx512f,avx2")))
+#endif
 #endif
 
 namespace w32 {
@@ -40,14 +58,18 @@ class Rows {
   size_t m_stride;
 };
 
-bool HasAvx2() {
-#ifdef W32_BLIT_AVX2
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
+int CpuVectorBits() {
+#if defined(W32_BLIT_AVX512)
+  static const int bits = __builtin_cpu_supports("avx512f") ? 512 : __builtin_cpu_supports("avx2") ? 256 : 0;
+#elif defined(W32_BLIT_AVX2)
+  static const int bits = __builtin_cpu_supports("avx2") ? 256 : 0;
 #else
-  return false;
+  const int bits = 0;
 #endif
+  return bits;
 }
+int g_vectorLimit = 512;
+int VectorBits() { return std::min(CpuVectorBits(), g_vectorLimit); }
 
 // A private copy of `from`, for blits whose source and destination are the
 // same image and may overlap.
@@ -83,72 +105,269 @@ class Walker {
   int64_t m_den, m_stepQ, m_stepR, m_q = 0, m_r = 0;
 };
 
-// Where the destination columns of the area take their pixels from.
+// Where the destination columns [left, right) take their pixels from, for
+// one geometry; kept for the next blit with the same one (a program
+// presents the same way every frame).
 struct Columns {
-  int64_t left = 0;              // the destination column of source[0]
-  std::vector<uint32_t> source;  // per column of the area: its source column
-  // Groups of 8 destination columns from groupLeft, built with vectors: the
-  // first `groups` of them (none without AVX2, or when the picture shrinks).
-  // Each is a shuffle of the 8 source pixels from its base, by a pattern
-  // of 8 offsets, a byte each.
-  int64_t groupLeft = 0;
-  size_t groups = 0;
-  std::vector<uint32_t> bases;
-  std::vector<uint64_t> patterns;
-  // A whole multiple of the width, up to 8 times: every source pixel shows
-  // `factor` times, so blocks of 8 source pixels make `factor` groups each
-  // from one load and fixed shuffles.
-  int factor = 0;
-  int64_t blockLeft = 0;
-  size_t blocks = 0;
-  uint32_t blockBase = 0;  // the source column of blockLeft
+  RECT to{}, from{};
+  int64_t left = 0, right = 0, sourceWidth = 0;
+  int bits = -1;                 // the vectors it was made for
+  std::vector<uint32_t> source;  // per column: its source column
+  // With vectors (when the picture does not shrink): groups of `lanes`
+  // columns from `left`, the last perhaps reaching past `right`. Each window
+  // of `share` groups reads one vector of `lanes` source pixels from its
+  // base, and each group is a shuffle of that vector: per column, its
+  // offset from the base, a byte. A whole multiple of the width makes wide
+  // windows (three groups from one load at three times), other scales
+  // narrower ones.
+  int lanes = 0;
+  int share = 1;
+  std::vector<uint32_t> bases;  // per window
+  std::vector<uint8_t> index;   // per column, and `lanes` more to read past the last
+  size_t repeats = 0;           // leading windows whose offsets are the first one's
 };
 
-Columns MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right, int64_t sourceWidth) {
-  Columns c;
-  const int64_t dw = int64_t(to.right) - to.left, sw = int64_t(from.right) - from.left;
+bool SameRect(const RECT& a, const RECT& b) {
+  return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+const Columns& MapColumns(const RECT& to, const RECT& from, int64_t left, int64_t right, int64_t sourceWidth) {
+  static Columns c;
+  const int bits = VectorBits();
+  if (c.bits == bits && c.left == left && c.right == right && c.sourceWidth == sourceWidth && SameRect(c.to, to) &&
+      SameRect(c.from, from))
+    return c;
+  c.to = to;
+  c.from = from;
   c.left = left;
-  c.source.resize(size_t(right - left));
+  c.right = right;
+  c.sourceWidth = sourceWidth;
+  c.bits = bits;
+  const int64_t dw = int64_t(to.right) - to.left, sw = int64_t(from.right) - from.left;
+  const size_t n = size_t(right - left);
+  c.source.resize(n);
   Walker w(left - to.left, sw, dw);
   for (uint32_t& s : c.source) {
     s = uint32_t(from.left + w.Value());
     w.Next();
   }
-  if (!HasAvx2() || dw < sw) return c;
-  if (dw % sw == 0 && dw / sw <= 8) {
-    const int64_t k = dw / sw, span = 8 * k;
-    c.factor = int(k);
-    // Any column on a source pixel's left edge starts a block.
-    c.blockLeft = to.left + (left - to.left + k - 1) / k * k;
-    c.blockBase = uint32_t(from.left + (c.blockLeft - to.left) / k);
-    while (c.blockLeft + span * int64_t(c.blocks + 1) <= right && int64_t(c.blockBase) + 8 * int64_t(c.blocks + 1) <= sourceWidth)
-      ++c.blocks;
-    return c;
+  c.lanes = 0;
+  c.share = 1;
+  c.bases.clear();
+  c.index.clear();
+  c.repeats = 0;
+  const int lanes = bits / 32;
+  if (lanes == 0 || dw < sw || sourceWidth < lanes) return c;
+  // Near the right edge a window loads the row's last `lanes` pixels.
+  auto base = [&](size_t first) { return std::min(c.source[first], uint32_t(sourceWidth - lanes)); };
+  auto fits = [&](int share) {
+    const size_t span = size_t(share) * size_t(lanes);
+    for (size_t first = 0; first < n; first += span)
+      if (c.source[std::min(n, first + span) - 1] - base(first) >= uint32_t(lanes)) return false;
+    return true;
+  };
+  int share = 8;
+  while (share > 0 && !fits(share)) --share;
+  if (share == 0) return c;
+  c.lanes = lanes;
+  c.share = share;
+  const size_t span = size_t(share) * size_t(lanes);
+  c.index.assign(n + size_t(lanes) * 2, 0);
+  for (size_t first = 0; first < n; first += span) {
+    const uint32_t b = base(first);
+    c.bases.push_back(b);
+    for (size_t x = first; x < std::min(n, first + span); ++x) c.index[x] = uint8_t(c.source[x] - b);
   }
-  // Groups start at multiples of 8 from the left edge of `to`.
-  c.groupLeft = to.left + (left - to.left + 7) / 8 * 8;
-  const uint32_t* first = c.source.data() + (c.groupLeft - left);
-  for (int64_t g = 0; c.groupLeft + 8 * (g + 1) <= right; ++g, ++c.groups) {
-    const uint32_t* s = first + 8 * g;
-    if (s[7] - s[0] > 7 || sourceWidth < 8) break;
-    // Near the right edge the 8 pixels loaded end at the row's last one.
-    const uint32_t base = std::min(s[0], uint32_t(sourceWidth - 8));
-    uint64_t pattern = 0;
-    for (int j = 0; j < 8; ++j) pattern |= uint64_t(s[j] - base) << (8 * j);
-    c.bases.push_back(base);
-    c.patterns.push_back(pattern);
-  }
+  // A whole multiple of the width shuffles every window alike.
+  const uint8_t* index = c.index.data();
+  c.repeats = 1;
+  while ((c.repeats + 1) * span <= n && std::equal(index, index + span, index + c.repeats * span)) ++c.repeats;
   return c;
 }
 
-#ifdef W32_BLIT_AVX2
-W32_AVX2 inline __m256i Load(const uint32_t* p) {
-  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
-}
-W32_AVX2 inline __m256i Shuffle(__m256i pixels, uint64_t pattern) {
-  return _mm256_permutevar8x32_epi32(pixels, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(int64_t(pattern))));
+// Stretches columns [x1, x2) of `rows` rows, `stride` pixels apart, from
+// source row `in`; `out` is column x1 of the first.
+using SpanFn = void (*)(uint32_t* out, size_t stride, int rows, const uint32_t* in, const Columns& c, int64_t x1,
+                        int64_t x2);
+
+// Pixel by pixel, for scales that shrink and CPUs without vectors; also the
+// ends of spans that do not fill a whole group.
+void PixelSpan(uint32_t* out, size_t stride, int rows, const uint32_t* in, const Columns& c, int64_t x1, int64_t x2) {
+  const uint32_t* source = c.source.data() + (x1 - c.left);
+  for (int r = 0; r < rows; ++r, out += stride)
+    for (int64_t i = 0; i < x2 - x1; ++i) out[i] = in[source[i]];
 }
 
+#ifdef W32_BLIT_AVX512
+// GCC 12 takes the undefined vector its AVX-512 intrinsics start from for an
+// uninitialised one.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+// Each vector built is stored to all N rows that show the same source row.
+template <int N>
+W32_AVX512 inline void Put512(uint32_t* p, size_t stride, __m512i v) {
+  for (int r = 0; r < N; ++r) _mm512_storeu_si512(p + size_t(r) * stride, v);
+}
+template <int N>
+W32_AVX512 inline void Put512(uint32_t* p, size_t stride, __m512i v, __mmask16 mask) {
+  for (int r = 0; r < N; ++r) _mm512_mask_storeu_epi32(p + size_t(r) * stride, mask, v);
+}
+W32_AVX512 inline __m512i Indices512(const uint8_t* index) {
+  return _mm512_cvtepu8_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(index)));
+}
+
+// Columns [a, b) (from c.left) of a span one group at a time, each up to the
+// end of its group: a masked store, so no pixel outside the span is written.
+template <int N>
+W32_AVX512 void Singles512(uint32_t* out, size_t stride, const uint32_t* in, const Columns& c, size_t a, size_t b,
+                           size_t from, size_t window) {
+  while (a < b) {
+    const size_t end = std::min(b, (a / 16 + 1) * 16);
+    const __m512i v = _mm512_permutexvar_epi32(Indices512(&c.index[a]), _mm512_loadu_si512(in + c.bases[a / window]));
+    Put512<N>(out + (a - from), stride, v, __mmask16((1u << (end - a)) - 1));
+    a = end;
+  }
+}
+
+// 16 pixels a group: whole windows of M groups inside the span from one
+// load each, the groups before and after one by one. Windows that repeat
+// the first one's offsets keep them in registers.
+template <int M, int N>
+W32_AVX512 void Span512(uint32_t* out, size_t stride, int, const uint32_t* in, const Columns& c, int64_t x1,
+                        int64_t x2) {
+  constexpr size_t kWindow = 16 * M;
+  const size_t a = size_t(x1 - c.left), b = size_t(x2 - c.left);
+  const size_t w0 = (a + kWindow - 1) / kWindow, w1 = b / kWindow;
+  if (w0 >= w1) return Singles512<N>(out, stride, in, c, a, b, a, kWindow);
+  Singles512<N>(out, stride, in, c, a, w0 * kWindow, a, kWindow);
+  // Kept in locals: a store through `out` might otherwise be taken to change them.
+  const uint32_t* bases = c.bases.data();
+  const uint8_t* index = c.index.data();
+  size_t w = w0;
+  if (w < c.repeats) {
+    __m512i shuffle[M];
+#pragma GCC unroll 8
+    for (int j = 0; j < M; ++j) shuffle[j] = Indices512(index + 16 * j);
+    for (const size_t end = std::min(w1, c.repeats); w < end; ++w) {
+      const __m512i s = _mm512_loadu_si512(in + bases[w]);
+      uint32_t* p = out + (w * kWindow - a);
+#pragma GCC unroll 8
+      for (int j = 0; j < M; ++j) Put512<N>(p + 16 * j, stride, _mm512_permutexvar_epi32(shuffle[j], s));
+    }
+  }
+  for (; w < w1; ++w) {
+    const __m512i s = _mm512_loadu_si512(in + bases[w]);
+    uint32_t* p = out + (w * kWindow - a);
+#pragma GCC unroll 8
+    for (int j = 0; j < M; ++j)
+      Put512<N>(p + 16 * j, stride, _mm512_permutexvar_epi32(Indices512(index + w * kWindow + 16 * j), s));
+  }
+  Singles512<N>(out, stride, in, c, w1 * kWindow, b, a, kWindow);
+}
+
+// `n` pixels from `from` to `to`, whole 64-byte lines past the caches.
+W32_AVX512 void Stream512(uint32_t* to, const uint32_t* from, size_t n) {
+  const size_t head = std::min(n, ((64 - (reinterpret_cast<uintptr_t>(to) & 63)) & 63) / 4);
+  __mmask16 mask = __mmask16((1u << head) - 1);
+  _mm512_mask_storeu_epi32(to, mask, _mm512_maskz_loadu_epi32(mask, from));
+  size_t x = head;
+  for (; x + 16 <= n; x += 16) _mm512_stream_si512(reinterpret_cast<__m512i*>(to + x), _mm512_loadu_si512(from + x));
+  mask = __mmask16((1u << (n - x)) - 1);
+  _mm512_mask_storeu_epi32(to + x, mask, _mm512_maskz_loadu_epi32(mask, from + x));
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#endif
+
+#ifdef W32_BLIT_AVX2
+W32_AVX2 inline __m256i Load256(const uint32_t* p) { return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p)); }
+template <int N>
+W32_AVX2 inline void Put256(uint32_t* p, size_t stride, __m256i v) {
+  for (int r = 0; r < N; ++r) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + size_t(r) * stride), v);
+}
+W32_AVX2 inline __m256i Indices256(const uint8_t* index) {
+  return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(index)));
+}
+
+// Group g alone, from its window's base.
+W32_AVX2 inline __m256i Group256(const uint32_t* in, const Columns& c, size_t g, size_t share) {
+  return _mm256_permutevar8x32_epi32(Load256(in + c.bases[g / share]),
+                                     Indices256(&c.index[8 * g]));
+}
+
+// 8 pixels a group, as Span512; the pixels of groups that the span only
+// partly covers are written one by one.
+template <int M, int N>
+W32_AVX2 void Span256(uint32_t* out, size_t stride, int, const uint32_t* in, const Columns& c, int64_t x1,
+                      int64_t x2) {
+  constexpr size_t kWindow = 8 * M;
+  const size_t a = size_t(x1 - c.left), b = size_t(x2 - c.left);
+  const size_t g0 = (a + 7) / 8, g1 = b / 8;  // whole groups
+  if (g0 >= g1) return PixelSpan(out, stride, N, in, c, x1, x2);
+  PixelSpan(out, stride, N, in, c, x1, c.left + int64_t(8 * g0));
+  const size_t w0 = std::min(g1, (g0 + M - 1) / M * M), w1 = std::max(w0, g1 / M * M);  // windows' groups
+  for (size_t g = g0; g < w0; ++g) Put256<N>(out + (8 * g - a), stride, Group256(in, c, g, M));
+  for (size_t w = w0 / M; w < w1 / M; ++w) {
+    const __m256i s = Load256(in + c.bases[w]);
+    const uint8_t* index = &c.index[w * kWindow];
+    uint32_t* p = out + (w * kWindow - a);
+#pragma GCC unroll 8
+    for (int j = 0; j < M; ++j) Put256<N>(p + 8 * j, stride, _mm256_permutevar8x32_epi32(s, Indices256(index + 8 * j)));
+  }
+  for (size_t g = w1; g < g1; ++g) Put256<N>(out + (8 * g - a), stride, Group256(in, c, g, M));
+  PixelSpan(out + (8 * g1 - a), stride, N, in, c, c.left + int64_t(8 * g1), x2);
+}
+
+// `n` pixels from `from` to `to`, whole 32-byte halves of lines past the caches.
+W32_AVX2 void Stream256(uint32_t* to, const uint32_t* from, size_t n) {
+  size_t x = 0;
+  for (; x < n && (reinterpret_cast<uintptr_t>(to + x) & 31); ++x) to[x] = from[x];
+  for (; x + 8 <= n; x += 8)
+    _mm256_stream_si256(reinterpret_cast<__m256i*>(to + x), Load256(from + x));
+  for (; x < n; ++x) to[x] = from[x];
+}
+#endif
+
+// The span functions for windows of `share` groups (1 to 8) and `rows`
+// rows (1 to 4).
+#define W32_SPANS(Span, M) {Span<M, 1>, Span<M, 2>, Span<M, 3>, Span<M, 4>}
+#define W32_SHARES(Span)                                                                                      \
+  {                                                                                                           \
+    W32_SPANS(Span, 1), W32_SPANS(Span, 2), W32_SPANS(Span, 3), W32_SPANS(Span, 4), W32_SPANS(Span, 5),      \
+        W32_SPANS(Span, 6), W32_SPANS(Span, 7), W32_SPANS(Span, 8)                                            \
+  }
+SpanFn PickSpan(const Columns& c, int rows) {
+#ifdef W32_BLIT_AVX512
+  static const SpanFn wide[8][4] = W32_SHARES(Span512);
+  if (c.lanes == 16) return wide[c.share - 1][rows - 1];
+#endif
+#ifdef W32_BLIT_AVX2
+  static const SpanFn narrow[8][4] = W32_SHARES(Span256);
+  if (c.lanes == 8) return narrow[c.share - 1][rows - 1];
+#endif
+  (void)rows;
+  return PixelSpan;
+}
+#undef W32_SHARES
+#undef W32_SPANS
+
+// Copies `n` pixels to a row that nothing reads soon: past the caches
+// where the CPU can.
+void StreamRow(uint32_t* to, const uint32_t* from, size_t n, int bits) {
+#ifdef W32_BLIT_AVX512
+  if (bits >= 512) return Stream512(to, from, n);
+#endif
+#ifdef W32_BLIT_AVX2
+  if (bits >= 256) return Stream256(to, from, n);
+#endif
+  (void)bits;
+  std::memcpy(to, from, n * sizeof(uint32_t));
+}
+
+#ifdef W32_BLIT_AVX2
 // Asks for the two cache lines at p, which the next row will need: rows
 // further apart than a page each start a new stream that the hardware
 // prefetcher would otherwise first have to miss on.
@@ -157,96 +376,22 @@ W32_AVX2 inline void Prefetch(const uint32_t* p) {
   _mm_prefetch(reinterpret_cast<const char*>(p + 16), _MM_HINT_T0);
 }
 
-// Where destination rows go: one row, or several below each other (a
-// stride apart) that show the same source row, each vector built stored to
-// all of them. Passed and kept by value: a vector store may alias anything,
-// so state reached through a pointer would be loaded again after each one.
-struct OneRow {
-  uint32_t* first;
-  W32_AVX2 void Store(size_t at, __m256i v) const { _mm256_storeu_si256(reinterpret_cast<__m256i*>(first + at), v); }
-};
-struct SomeRows {
-  uint32_t* first;
-  size_t stride;  // in pixels
-  int rows;
-  W32_AVX2 void Store(size_t at, __m256i v) const {
-    uint32_t* p = first + at;
-    for (int r = 0; r < rows; ++r, p += stride) _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
-  }
-};
-
 // Groups of 8 pixels from `in` to `out`, pixel for pixel, prefetching the
 // same span of the next row (nextOut) and of where it reads (nextIn).
 W32_AVX2 void CopyGroups(uint32_t* out, const uint32_t* in, size_t groups, const uint32_t* nextOut,
                          const uint32_t* nextIn) {
-  const OneRow o{out};
   size_t g = 0;
   for (; g + 4 <= groups; g += 4) {
     Prefetch(nextOut + 8 * g);
     Prefetch(nextIn + 8 * g);
-    const __m256i a = Load(in + 8 * g), b = Load(in + 8 * g + 8), c = Load(in + 8 * g + 16), d = Load(in + 8 * g + 24);
-    o.Store(8 * g, a);
-    o.Store(8 * g + 8, b);
-    o.Store(8 * g + 16, c);
-    o.Store(8 * g + 24, d);
+    const __m256i a = Load256(in + 8 * g), b = Load256(in + 8 * g + 8), c = Load256(in + 8 * g + 16),
+                  d = Load256(in + 8 * g + 24);
+    Put256<1>(out + 8 * g, 0, a);
+    Put256<1>(out + 8 * g + 8, 0, b);
+    Put256<1>(out + 8 * g + 16, 0, c);
+    Put256<1>(out + 8 * g + 24, 0, d);
   }
-  for (; g < groups; ++g) o.Store(8 * g, Load(in + 8 * g));
-}
-
-// A whole multiple K of the width: blocks of 8 source pixels from `in`,
-// each shown as K groups of 8, from one load and K fixed shuffles.
-template <int K, class Out>
-W32_AVX2 void FactorBlocks(const Out o, size_t at, const uint32_t* in, size_t blocks) {
-  __m256i shuffle[K];
-#pragma GCC unroll 8
-  for (int j = 0; j < K; ++j)
-    shuffle[j] = _mm256_setr_epi32((8 * j) / K, (8 * j + 1) / K, (8 * j + 2) / K, (8 * j + 3) / K, (8 * j + 4) / K,
-                                   (8 * j + 5) / K, (8 * j + 6) / K, (8 * j + 7) / K);
-  for (size_t b = 0; b < blocks; ++b) {
-    const __m256i p = Load(in + 8 * b);
-#pragma GCC unroll 8
-    for (int j = 0; j < K; ++j) o.Store(at + 8 * (K * b + size_t(j)), _mm256_permutevar8x32_epi32(p, shuffle[j]));
-  }
-}
-
-// Twice the width, the commonest: two blocks a step, their loads ahead of
-// their stores.
-template <class Out>
-W32_AVX2 void DoubleBlocks(const Out o, size_t at, const uint32_t* in, size_t blocks) {
-  const __m256i first = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3), second = _mm256_setr_epi32(4, 4, 5, 5, 6, 6, 7, 7);
-  size_t b = 0;
-  for (; b + 2 <= blocks; b += 2) {
-    const __m256i p = Load(in + 8 * b), q = Load(in + 8 * b + 8);
-    o.Store(at + 16 * b, _mm256_permutevar8x32_epi32(p, first));
-    o.Store(at + 16 * b + 8, _mm256_permutevar8x32_epi32(p, second));
-    o.Store(at + 16 * b + 16, _mm256_permutevar8x32_epi32(q, first));
-    o.Store(at + 16 * b + 24, _mm256_permutevar8x32_epi32(q, second));
-  }
-  if (b < blocks) {
-    const __m256i p = Load(in + 8 * b);
-    o.Store(at + 16 * b, _mm256_permutevar8x32_epi32(p, first));
-    o.Store(at + 16 * b + 8, _mm256_permutevar8x32_epi32(p, second));
-  }
-}
-
-template <class Out>
-W32_AVX2 void FactorBlocks(int k, const Out o, size_t at, const uint32_t* in, size_t blocks) {
-  switch (k) {
-    case 2: return DoubleBlocks(o, at, in, blocks);
-    case 3: return FactorBlocks<3>(o, at, in, blocks);
-    case 4: return FactorBlocks<4>(o, at, in, blocks);
-    case 5: return FactorBlocks<5>(o, at, in, blocks);
-    case 6: return FactorBlocks<6>(o, at, in, blocks);
-    case 7: return FactorBlocks<7>(o, at, in, blocks);
-    default: return FactorBlocks<8>(o, at, in, blocks);
-  }
-}
-
-// Any other scale: per group, a base in the source row and a pattern.
-template <class Out>
-W32_AVX2 void TableGroups(const Out o, size_t at, const uint32_t* in, const uint32_t* bases, const uint64_t* patterns,
-                          size_t groups) {
-  for (size_t g = 0; g < groups; ++g) o.Store(at + 8 * g, Shuffle(Load(in + bases[g]), patterns[g]));
+  for (; g < groups; ++g) Put256<1>(out + 8 * g, 0, Load256(in + 8 * g));
 }
 #endif
 
@@ -256,7 +401,7 @@ void CopySpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, int6
               const uint32_t* nextOut, const uint32_t* nextIn) {
   const size_t n = size_t(x2 - x1);
 #ifdef W32_BLIT_AVX2
-  if (HasAvx2() && rows == 1 && nextOut) {
+  if (VectorBits() >= 256 && rows == 1 && nextOut) {
     // Rows far apart, one at a time: copy along with prefetching the next.
     const size_t whole = n / 8 * 8;
     CopyGroups(first + x1, in, n / 8, nextOut, nextIn);
@@ -270,54 +415,12 @@ void CopySpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, int6
   for (int r = 0; r < rows; ++r) std::memcpy(first + size_t(r) * stride + x1, in, n * sizeof(uint32_t));
 }
 
-// Destination columns [x1, x2) of `rows` rows from `first` down, from the
-// source row `in`.
-template <class Out>
-void StretchSpanInto(const Out o, uint32_t* first, size_t stride, int rows, const uint32_t* in, const Columns& c,
-                     int64_t x1, int64_t x2) {
-  auto pixel = [&](int64_t x) {
-    const uint32_t v = in[c.source[size_t(x - c.left)]];
-    uint32_t* p = first + x;
-    for (int r = 0; r < rows; ++r, p += stride) *p = v;
-  };
-  int64_t x = x1;
-#ifdef W32_BLIT_AVX2
-  if (c.factor) {
-    // Whole blocks inside [x1, x2).
-    const int64_t span = 8 * int64_t(c.factor);
-    const int64_t b0 = x1 > c.blockLeft ? (x1 - c.blockLeft + span - 1) / span : 0;
-    const int64_t b1 = std::min<int64_t>(int64_t(c.blocks), x2 > c.blockLeft ? (x2 - c.blockLeft) / span : 0);
-    if (b0 < b1) {
-      const int64_t start = c.blockLeft + span * b0;
-      for (; x < start; ++x) pixel(x);
-      FactorBlocks(c.factor, o, size_t(start), in + c.blockBase + 8 * b0, size_t(b1 - b0));
-      x = start + span * (b1 - b0);
-    }
-  } else {
-    // Whole groups inside [x1, x2), among those that can be built.
-    const int64_t g0 = x1 > c.groupLeft ? (x1 - c.groupLeft + 7) / 8 : 0;
-    const int64_t g1 = std::min<int64_t>(int64_t(c.groups), x2 > c.groupLeft ? (x2 - c.groupLeft) / 8 : 0);
-    if (g0 < g1) {
-      const int64_t start = c.groupLeft + 8 * g0;
-      for (; x < start; ++x) pixel(x);
-      TableGroups(o, size_t(start), in, &c.bases[size_t(g0)], &c.patterns[size_t(g0)], size_t(g1 - g0));
-      x = start + 8 * (g1 - g0);
-    }
-  }
-#else
-  (void)o;
-#endif
-  for (; x < x2; ++x) pixel(x);
-}
-
-void StretchSpan(uint32_t* first, size_t stride, int rows, const uint32_t* in, const Columns& c, int64_t x1,
-                 int64_t x2) {
-#ifdef W32_BLIT_AVX2
-  if (rows == 1) return StretchSpanInto(OneRow{first}, first, stride, 1, in, c, x1, x2);
-  return StretchSpanInto(SomeRows{first, stride, rows}, first, stride, rows, in, c, x1, x2);
-#else
-  StretchSpanInto(0, first, stride, rows, in, c, x1, x2);
-#endif
+// A row of pixels aligned for vector stores, kept between blits.
+uint32_t* RowBuffer(size_t n) {
+  static std::vector<uint32_t> buffer;
+  if (buffer.size() < n + 16) buffer.resize(n + 16);
+  const uintptr_t at = reinterpret_cast<uintptr_t>(buffer.data());
+  return buffer.data() + ((64 - (at & 63)) & 63) / 4;
 }
 
 void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const RECT& from,
@@ -326,8 +429,7 @@ void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const REC
   const int64_t sw = int64_t(from.right) - from.left, sh = int64_t(from.bottom) - from.top;
   const bool sameWidth = sw == dw;
   const pixman_box32_t* ext = pixman_region32_extents(area);
-  Columns columns;
-  if (!sameWidth) columns = MapColumns(to, from, ext->x1, ext->x2, pixman_image_get_width(src));
+  const Columns* columns = sameWidth ? nullptr : &MapColumns(to, from, ext->x1, ext->x2, pixman_image_get_width(src));
   // When the width is kept, destination column x shows source column x + shift.
   const int64_t shift = sameWidth ? int64_t(from.left) - to.left : 0;
 
@@ -338,12 +440,15 @@ void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const REC
                         pixman_image_get_stride(src) - 4 * int64_t(ext->x2 - ext->x1) > 256;
   // Boxes come in bands of equal y, sorted by y, and the source row only
   // grows with y: the rows of a band that show the same source row are
-  // built once. Within the caches the first is built and copied to the
-  // others (a string copy from a row just written); beyond them each vector
-  // built is stored to all of them, so no row is read back from memory.
+  // built together. Within the caches each vector built is stored to all of
+  // them (up to 4 at a time). Beyond the caches rows written side by side
+  // compete for the memory, and what is written is not read again soon: a
+  // row is built once into a buffer and copied to each past the caches.
   const size_t stride = size_t(pixman_image_get_stride(dst)) / 4;
   constexpr int64_t kCached = 16 << 20;  // bytes
-  const bool storeToAll = int64_t(ext->x2 - ext->x1) * (ext->y2 - ext->y1) * 4 > kCached;
+  const int bits = VectorBits();
+  const bool stream = bits > 0 && int64_t(ext->x2 - ext->x1) * (ext->y2 - ext->y1) * 4 > kCached;
+  uint32_t* buffer = stream && !sameWidth ? RowBuffer(size_t(ext->x2 - ext->x1)) : nullptr;
   for (int i = 0; i < n;) {
     int end = i;
     while (end < n && boxes[end].y1 == boxes[i].y1) ++end;
@@ -355,20 +460,34 @@ void Stretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const REC
       for (rows.Next(); last < y2 && from.top + rows.Value() == sy; rows.Next()) ++last;
       const int64_t next = last < y2 ? from.top + rows.Value() : -1;
       const uint32_t* line = in[sy];
-      const int together = storeToAll ? last - y : 1;
       for (int b = i; b < end; ++b) {
         const int64_t x1 = boxes[b].x1, x2 = boxes[b].x2;
-        if (sameWidth)
+        const size_t width = size_t(x2 - x1);
+        if (sameWidth) {
+          const int together = stream ? last - y : 1;
           CopySpan(out[y], stride, together, line + (x1 + shift), x1, x2,
                    prefetch && next >= 0 ? out[last] + x1 : nullptr, next >= 0 ? in[next] + (x1 + shift) : nullptr);
-        else
-          StretchSpan(out[y], stride, together, line, columns, x1, x2);
-        for (int r = y + together; r < last; ++r) std::memcpy(out[r] + x1, out[y] + x1, size_t(x2 - x1) * 4);
+          for (int r = y + together; r < last; ++r) std::memcpy(out[r] + x1, out[y] + x1, width * 4);
+        } else if (buffer) {
+          PickSpan(*columns, 1)(buffer, 0, 1, line, *columns, x1, x2);
+          for (int r = y; r < last; ++r) StreamRow(out[r] + x1, buffer, width, bits);
+        } else if (columns->lanes) {
+          for (int r = y; r < last; r += 4) {
+            const int rows = std::min(4, last - r);
+            PickSpan(*columns, rows)(out[r] + x1, stride, rows, line, *columns, x1, x2);
+          }
+        } else {
+          PixelSpan(out[y] + x1, stride, 1, line, *columns, x1, x2);
+          for (int r = y + 1; r < last; ++r) std::memcpy(out[r] + x1, out[y] + x1, width * 4);
+        }
       }
       y = last;
     }
     i = end;
   }
+#ifdef W32_BLIT_AVX2
+  if (stream) _mm_sfence();  // the streamed rows reach memory before anyone reads them
+#endif
 }
 
 // The first offset of `destSize` whose source offset is `s` or more.
@@ -404,6 +523,10 @@ void BlitStretch(pixman_image_t* dst, const RECT& to, pixman_image_t* src, const
   Stretch(dst, to, src, source, area, boxes, n);
   if (copy) pixman_image_unref(copy);
 }
+
+int BlitVectorBits() { return VectorBits(); }
+
+void LimitBlitVectors(int bits) { g_vectorLimit = bits; }
 
 void ShownIn(const RECT& to, const RECT& from, const pixman_region32_t* changed, pixman_region32_t* shown) {
   pixman_region32_clear(shown);
