@@ -6,9 +6,14 @@
 //   Fill/WxH          filling that client area: the least a stretch into it costs
 //   PixmanStretch/..  pixman's own nearest filter doing the same stretch
 // `tarvelmin-bench --soak N` runs the program for N ticks instead (soak.cpp).
+//
+// TARVELMIN_BENCH_VECTORS=256 (or 0) keeps the stretch to AVX2 (or to pixel
+// by pixel) on a CPU that has AVX-512, to measure here what a CPU without it
+// runs: TARVELMIN_BENCH_VECTORS=256 bench/run build/linux 15.
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,6 +21,7 @@
 #include "headless.h"
 #include "soak.h"
 #include "tarvelmin.h"
+#include "w32/ddraw/blit.h"
 #include "w32/host.h"
 
 namespace {
@@ -192,6 +198,8 @@ void Register() {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "--soak") == 0) return RunSoak(argc, argv);
+  if (const char* bits = std::getenv("TARVELMIN_BENCH_VECTORS")) w32::LimitBlitVectors(std::atoi(bits));
+  benchmark::AddCustomContext("stretch vectors", std::to_string(w32::BlitVectorBits()) + " bits");
   Register();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
