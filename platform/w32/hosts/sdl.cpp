@@ -9,13 +9,13 @@
 // Dependencies: SDL2 (video, events, message boxes); Xlib, to notice an X
 //               display going away, to wait on the connection and to put
 //               pixels into windows; wayland-client, to tell a Wayland
-//               display gone from a quit request and to give a window
-//               pixels; on Wayland, libdecor's plugin draws the caption and
-//               close box.
+//               display gone from a quit request, to wait on the connection
+//               and to give a window pixels; on Wayland, libdecor's plugin
+//               draws the caption and close box.
 // Implements:
 //   [x] clock and waits: the monotonic clock; a wait blocks until the next
-//       timer is due or an event comes, and never spins; on X11 it blocks on
-//       the connection itself, and the desktop's events are fetched only
+//       timer is due or an event comes, and never spins; on X11 and Wayland it
+//       blocks on the connection itself, and the desktop's events are fetched only
 //       when something came, so a tick with nothing to show costs one wake-up
 //   [x] windows: each of our top-level windows is an SDL window showing its
 //       client area, made (hidden) when ours is made and following it after:
@@ -51,6 +51,7 @@
 #include <wayland-client-core.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -216,8 +217,8 @@ class SdlHost final : public w32::Host {
       // SDL presents through a renderer, which this would forbid.
       SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
       XSetIOErrorHandler(DisplayLost);
-      WrapQuitSignals();
     }
+    if (m_wayland || std::strcmp(driver, "x11") == 0) WrapQuitSignals();
     // A window that cannot be given pixels would run unseen: say so now,
     // as for a display that is not there.
     std::string cannot;
@@ -244,14 +245,16 @@ class SdlHost final : public w32::Host {
       if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
       timeout = int(left);
     }
-    if (!m_x) {
+    if (m_fd < 0) {
       SDL_WaitEventTimeout(nullptr, timeout);
       return true;
     }
-    if (InputKnownToWait()) return true;
+    if (InputKnownToWait() || WaylandQueued()) return true;
     // No XFlush: it reads the connection too, and nothing is left unsent
     // here: presenting ends in a flush, and any other call into SDL is
-    // followed by a fetch of events, which flushes.
+    // followed by a fetch of events, which flushes. Wayland's flush only
+    // writes, and only what waits.
+    if (m_wl) wl_display_flush(m_wl);
     if (Readable(timeout)) m_inputMayWait = true;
     m_lastLook = MonotonicNs();
     return true;
@@ -270,7 +273,7 @@ class SdlHost final : public w32::Host {
       m_closing.pop_back();
       if (w32::wm::Close(hwnd, msg)) return true;
     }
-    if (m_x && !InputMayWait()) return false;
+    if (m_fd >= 0 && !InputMayWait()) return false;
     // Fetching the desktop's events is a round of calls into SDL and Xlib:
     // done only when something came, as most looks find nothing.
     g_signalled = 0;
@@ -279,8 +282,8 @@ class SdlHost final : public w32::Host {
     while (SDL_PollEvent(&event))
       if (Handle(event, msg)) return true;
     // What handling the events queued again (after the end of this round).
-    m_inputMayWait =
-        SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) || (m_x && XEventsQueued(m_x, QueuedAlready) > 0);
+    m_inputMayWait = SDL_HasEvents(SDL_FIRSTEVENT, SDL_LASTEVENT) ||
+                     (m_x && XEventsQueued(m_x, QueuedAlready) > 0) || WaylandQueued();
     m_lastLook = MonotonicNs();
     return false;
   }
@@ -309,6 +312,11 @@ class SdlHost final : public w32::Host {
         if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_WAYLAND) {
           m_wl = info.info.wl.display;
           w->wayland = w32::WaylandSurface::Open(info.info.wl.display, info.info.wl.surface);
+          // The connection, waited on as the X11 one is.
+          if (m_fd < 0 && g_wakeRead >= 0) {
+            m_fd = wl_display_get_fd(m_wl);
+            WatchOnce();
+          }
         }
       }
     }
@@ -391,6 +399,10 @@ class SdlHost final : public w32::Host {
     SDL_VERSION(&info.version);
     if (g_wakeRead < 0 || !SDL_GetWindowWMInfo(w.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     m_x = info.info.x11.display;
+    if (m_fd < 0) {
+      m_fd = ConnectionNumber(m_x);
+      WatchOnce();
+    }
     XWindowAttributes a;
     if (!XGetWindowAttributes(m_x, info.info.x11.window, &a) || a.depth != 24 || !a.visual ||
         a.visual->red_mask != 0xFF0000 || a.visual->green_mask != 0xFF00 || a.visual->blue_mask != 0xFF)
@@ -421,12 +433,22 @@ class SdlHost final : public w32::Host {
     m_screenImage = nullptr;
   }
 
+  // Wayland: whether events wait in the connection's default queue, read off
+  // it along with those of another queue (ours); they leave nothing for a
+  // wait to see. When they do, a look must fetch them.
+  bool WaylandQueued() {
+    if (!m_wl) return false;
+    if (wl_display_prepare_read(m_wl) != 0) return m_inputMayWait = true;
+    wl_display_cancel_read(m_wl);
+    return false;
+  }
+
   // Whether a look must fetch events: they wait in SDL's or Xlib's queue, a
   // signal came, or the connection has something to read. The connection is
   // asked at most once a millisecond: a program that peeks without waiting
   // still hears the desktop, and one that waits has just been told.
   bool InputMayWait() {
-    if (InputKnownToWait()) return true;
+    if (InputKnownToWait() || WaylandQueued()) return true;
     const int64_t now = MonotonicNs();
     if (now - m_lastLook < 1000000) return false;
     m_lastLook = now;
@@ -437,13 +459,40 @@ class SdlHost final : public w32::Host {
   // sets m_inputMayWait, so a look that finds nothing stays out of both.
   bool InputKnownToWait() const { return m_inputMayWait || g_signalled; }
 
-  // Waits up to `timeout` ms (-1: no limit) for the X connection to have
-  // something, or a quit signal; true when either came.
+  // The display's connection and the signals' pipe, watched through one
+  // epoll set made once: a wait then hands the kernel no list of its own to
+  // look through and hang on.
+  void WatchOnce() {
+    m_epoll = epoll_create1(EPOLL_CLOEXEC);
+    if (m_epoll < 0) return;
+    for (int fd : {m_fd, g_wakeRead}) {
+      epoll_event e{};
+      e.events = EPOLLIN;
+      e.data.fd = fd;
+      if (epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e) != 0) {
+        close(m_epoll);  // poll() it is, then
+        m_epoll = -1;
+        return;
+      }
+    }
+  }
+
+  // Waits up to `timeout` ms (-1: no limit) for the display's connection to
+  // have something, or a quit signal; true when either came.
   bool Readable(int timeout) {
-    pollfd fds[2] = {{ConnectionNumber(m_x), POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
-    const int ready = poll(fds, 2, timeout);
+    bool signalled = false;
+    int ready;
+    if (m_epoll >= 0) {
+      epoll_event events[2];
+      ready = epoll_wait(m_epoll, events, 2, timeout);
+      for (int i = 0; i < ready; ++i) signalled |= events[i].data.fd == g_wakeRead;
+    } else {
+      pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
+      ready = poll(fds, 2, timeout);
+      signalled = ready > 0 && fds[1].revents;
+    }
     if (ready < 0) return errno == EINTR;
-    if (fds[1].revents) {
+    if (signalled) {
       char drain[64];
       while (read(g_wakeRead, drain, sizeof drain) > 0) {
       }
@@ -624,7 +673,9 @@ class SdlHost final : public w32::Host {
   bool m_following = false;     // carrying out the desktop's own change
   bool m_wayland = false;
   wl_display* m_wl = nullptr;   // Wayland: the connection, to tell it broken
-  Display* m_x = nullptr;       // X11: the connection we wait on
+  Display* m_x = nullptr;       // X11: the connection
+  int m_fd = -1;                // the display's connection, X11's or Wayland's, that we wait on
+  int m_epoll = -1;             // and the set it is waited on through, with the signals' pipe
   Visual* m_visual = nullptr;   // and the visual of windows we put into
   XImage* m_screenImage = nullptr;
   bool m_inputMayWait = true;   // the desktop may have said something not yet fetched
