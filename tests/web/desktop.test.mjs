@@ -71,6 +71,37 @@ describe("tarvelmin's web page", () => {
         }
       }));
 
+    it("is on the screen as on its canvas, frame after frame", {timeout: TIMEOUT}, () =>
+      visit("", async (page) => {
+        await running(page);
+        const clip = await box(page, ".frame canvas");
+        // Red pixels of the screen's picture of the canvas, read back in the page.
+        const onScreen = async () => {
+          const png = await page.screenshot({clip, encoding: "base64"});
+          return page.evaluate(async (png) => {
+            const image = new Image();
+            image.src = "data:image/png;base64," + png;
+            await image.decode();
+            const c = new OffscreenCanvas(image.width, image.height).getContext("2d");
+            c.drawImage(image, 0, 0);
+            const d = c.getImageData(0, 0, image.width, image.height).data;
+            const red = [];
+            for (let i = 0; i < d.length; i += 4)
+              if (d[i] === 255 && d[i + 1] === 0 && d[i + 2] === 0) red.push([(i / 4) % image.width, Math.floor(i / 4 / image.width)]);
+            return red;
+          }, png);
+        };
+        // Three frames seen both ways: a screenshot between two equal reads of the canvas.
+        const seen = [];
+        await until("three frames on the screen as on the canvas", async () => {
+          const before = (await look(page)).red, screen = await onScreen(), after = (await look(page)).red;
+          if (JSON.stringify(before) !== JSON.stringify(after)) return false;
+          assert.deepEqual(screen, before, "the screen and the canvas differ");
+          if (!seen.includes(JSON.stringify(before))) seen.push(JSON.stringify(before));
+          return seen.length >= 3;
+        });
+      }));
+
     it("stands still while another application is active, and goes on from there", {timeout: TIMEOUT}, () =>
       visit("", async (page) => {
         await running(page);

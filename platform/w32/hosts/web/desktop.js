@@ -105,7 +105,7 @@ const desk = {
       grip.addEventListener("pointerup", () => grip.removeEventListener("pointermove", move), {once: true});
     });
     this.element.append(frame);
-    const w = {frame, caption, canvas, context: canvas.getContext("2d")};
+    const w = {frame, caption, canvas, context: canvas.getContext("2d", {desynchronized: true})};
     this.windows.set(id, w);
     return w;
   },
