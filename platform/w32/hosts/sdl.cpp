@@ -16,7 +16,9 @@
 //   [x] clock and waits: the monotonic clock; a wait blocks until the next
 //       timer is due or an event comes, and never spins; on X11 and Wayland it
 //       blocks on the connection itself, and the desktop's events are fetched only
-//       when something came, so a tick with nothing to show costs one wake-up
+//       when something came, so a tick with nothing to show costs one wake-up;
+//       once start-up is over, the pages of files it alone used are unmapped
+//       (resident.h), as each wake-up costs more the more the process maps
 //   [x] windows: each of our top-level windows is an SDL window showing its
 //       client area, made (hidden) when ours is made and following it after:
 //       shown, hidden, moved, sized, minimised, maximised, restored, gone;
@@ -63,6 +65,7 @@
 #include <vector>
 
 #include "../internal.h"
+#include "resident.h"
 #include "wayland_surface.h"
 
 namespace {
@@ -244,6 +247,12 @@ class SdlHost final : public w32::Host {
       DWORD left = *deadline - Now();
       if (left == 0 || left > 0x7FFFFFFF) return true;  // due, or already past
       timeout = int(left);
+    }
+    // The first long wait with a window up: start-up is over, and what it
+    // alone used need not stay mapped through every wake-up to come.
+    if (!m_settled && timeout >= 50 && !m_windows.empty()) {
+      m_settled = true;
+      w32::DropUntouchedFilePages();
     }
     if (m_fd < 0) {
       SDL_WaitEventTimeout(nullptr, timeout);
@@ -679,6 +688,7 @@ class SdlHost final : public w32::Host {
   Visual* m_visual = nullptr;   // and the visual of windows we put into
   XImage* m_screenImage = nullptr;
   bool m_inputMayWait = true;   // the desktop may have said something not yet fetched
+  bool m_settled = false;       // start-up's pages have been let go
   int64_t m_lastLook = 0;       // when the connection was last seen quiet
 };
 
