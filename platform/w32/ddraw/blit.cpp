@@ -124,7 +124,6 @@ struct Columns {
   int share = 1;
   std::vector<uint32_t> bases;  // per window
   std::vector<uint8_t> index;   // per column, and `lanes` more to read past the last
-  size_t repeats = 0;           // leading windows whose offsets are the first one's
 };
 
 bool SameRect(const RECT& a, const RECT& b) {
@@ -155,7 +154,6 @@ const Columns& MapColumns(const RECT& to, const RECT& from, int64_t left, int64_
   c.share = 1;
   c.bases.clear();
   c.index.clear();
-  c.repeats = 0;
   const int lanes = bits / 32;
   if (lanes == 0 || dw < sw || sourceWidth < lanes) return c;
   // Near the right edge a window loads the row's last `lanes` pixels.
@@ -178,10 +176,6 @@ const Columns& MapColumns(const RECT& to, const RECT& from, int64_t left, int64_
     c.bases.push_back(b);
     for (size_t x = first; x < std::min(n, first + span); ++x) c.index[x] = uint8_t(c.source[x] - b);
   }
-  // A whole multiple of the width shuffles every window alike.
-  const uint8_t* index = c.index.data();
-  c.repeats = 1;
-  while ((c.repeats + 1) * span <= n && std::equal(index, index + span, index + c.repeats * span)) ++c.repeats;
   return c;
 }
 
@@ -232,8 +226,7 @@ W32_AVX512 void Singles512(uint32_t* out, size_t stride, const uint32_t* in, con
 }
 
 // 16 pixels a group: whole windows of M groups inside the span from one
-// load each, the groups before and after one by one. Windows that repeat
-// the first one's offsets keep them in registers.
+// load each, the groups before and after one by one.
 template <int M, int N>
 W32_AVX512 void Span512(uint32_t* out, size_t stride, int, const uint32_t* in, const Columns& c, int64_t x1,
                         int64_t x2) {
@@ -242,22 +235,11 @@ W32_AVX512 void Span512(uint32_t* out, size_t stride, int, const uint32_t* in, c
   const size_t w0 = (a + kWindow - 1) / kWindow, w1 = b / kWindow;
   if (w0 >= w1) return Singles512<N>(out, stride, in, c, a, b, a, kWindow);
   Singles512<N>(out, stride, in, c, a, w0 * kWindow, a, kWindow);
-  // Kept in locals: a store through `out` might otherwise be taken to change them.
+  // Kept in locals: a store through `out` might otherwise be taken to change
+  // them.
   const uint32_t* bases = c.bases.data();
   const uint8_t* index = c.index.data();
-  size_t w = w0;
-  if (w < c.repeats) {
-    __m512i shuffle[M];
-#pragma GCC unroll 8
-    for (int j = 0; j < M; ++j) shuffle[j] = Indices512(index + 16 * j);
-    for (const size_t end = std::min(w1, c.repeats); w < end; ++w) {
-      const __m512i s = _mm512_loadu_si512(in + bases[w]);
-      uint32_t* p = out + (w * kWindow - a);
-#pragma GCC unroll 8
-      for (int j = 0; j < M; ++j) Put512<N>(p + 16 * j, stride, _mm512_permutexvar_epi32(shuffle[j], s));
-    }
-  }
-  for (; w < w1; ++w) {
+  for (size_t w = w0; w < w1; ++w) {
     const __m512i s = _mm512_loadu_si512(in + bases[w]);
     uint32_t* p = out + (w * kWindow - a);
 #pragma GCC unroll 8
