@@ -34,12 +34,8 @@
 #include <immintrin.h>
 #define W32_BLIT_AVX2 1
 #define W32_AVX2 __attribute__((target("avx2")))
-// GCC for 64-bit Windows does not align its stack for the 64-byte values it
-// spills, so the 512-bit path is for the other x86-64 systems.
-#if !defined(_WIN32)
 #define W32_BLIT_AVX512 1
 #define W32_AVX512 __attribute__((target("avx512f,avx2")))
-#endif
 #endif
 
 namespace w32 {
@@ -330,6 +326,7 @@ SpanFn PickSpan(const Columns& c, int rows) {
   static const SpanFn narrow[8][4] = W32_SHARES(Span256);
   if (c.lanes == 8) return narrow[c.share - 1][rows - 1];
 #endif
+  (void)c;
   (void)rows;
   return PixelSpan;
 }
