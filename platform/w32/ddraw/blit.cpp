@@ -17,12 +17,15 @@
 // does so every time). The tables depend only on the geometry and are kept
 // from one blit to the next. Elsewhere pixel by pixel.
 //
-// Where the cost goes: the stores of the destination, which the fill of the
-// same area also pays, then the reads of the source, then the shuffles.
-// Within the caches each vector built is stored to every row that shows it.
-// A destination larger than the caches is written one row at a time, from a
-// buffer, with stores that go past the caches: rows written side by side
-// there compete for memory, and nothing reads the destination back soon.
+// Where the cost goes, within the caches: the stores of the destination,
+// which a fill of the same area pays too, and the reads of the source, which
+// take the same way between the caches and do not overlap with them (a
+// 640 x 480 source adds about a quarter to a fill of 1366 x 768); the
+// shuffles add less than a tenth. Each vector built is
+// stored to every row that shows it, so no row is read back. A destination
+// larger than the caches is written one row at a time, each from a buffer
+// built once, with stores that go past the caches: rows written side by
+// side there compete for memory, and nothing reads them back soon.
 #include "blit.h"
 
 #include <algorithm>
