@@ -275,8 +275,7 @@ W32_AVX2 inline __m256i Indices256(const uint8_t* index) {
 
 // Group g alone, from its window's base.
 W32_AVX2 inline __m256i Group256(const uint32_t* in, const Columns& c, size_t g, size_t share) {
-  return _mm256_permutevar8x32_epi32(Load256(in + c.bases[g / share]),
-                                     Indices256(&c.index[8 * g]));
+  return _mm256_permutevar8x32_epi32(Load256(in + c.bases[g / share]), Indices256(&c.index[8 * g]));
 }
 
 // 8 pixels a group, as Span512; the pixels of groups that the span only
@@ -306,8 +305,7 @@ W32_AVX2 void Span256(uint32_t* out, size_t stride, int, const uint32_t* in, con
 W32_AVX2 void Stream256(uint32_t* to, const uint32_t* from, size_t n) {
   size_t x = 0;
   for (; x < n && (reinterpret_cast<uintptr_t>(to + x) & 31); ++x) to[x] = from[x];
-  for (; x + 8 <= n; x += 8)
-    _mm256_stream_si256(reinterpret_cast<__m256i*>(to + x), Load256(from + x));
+  for (; x + 8 <= n; x += 8) _mm256_stream_si256(reinterpret_cast<__m256i*>(to + x), Load256(from + x));
   for (; x < n; ++x) to[x] = from[x];
 }
 #endif
