@@ -1,10 +1,8 @@
 #include "resident.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 

@@ -14,9 +14,10 @@
 //               draws the caption and close box.
 // Implements:
 //   [x] clock and waits: the monotonic clock; a wait blocks until the next
-//       timer is due or an event comes, and never spins; on X11 and Wayland it
-//       blocks on the connection itself, and the desktop's events are fetched only
-//       when something came, so a tick with nothing to show costs one wake-up;
+//       timer is due or an event comes, and never spins; on X11 and Wayland
+//       it blocks on the connection itself, and the desktop's events are
+//       fetched only when something came, so a tick with nothing to show
+//       costs one wake-up;
 //       once start-up is over, the pages of files it alone used are unmapped
 //       (resident.h), as each wake-up costs more the more the process maps
 //   [x] windows: each of our top-level windows is an SDL window showing its
@@ -53,7 +54,6 @@
 #include <wayland-client-core.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/epoll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -258,7 +258,7 @@ class SdlHost final : public w32::Host {
       SDL_WaitEventTimeout(nullptr, timeout);
       return true;
     }
-    if (InputKnownToWait() || WaylandQueued()) return true;
+    if (InputKnownToWait()) return true;
     // No XFlush: it reads the connection too, and nothing is left unsent
     // here: presenting ends in a flush, and any other call into SDL is
     // followed by a fetch of events, which flushes. Wayland's flush only
@@ -322,10 +322,7 @@ class SdlHost final : public w32::Host {
           m_wl = info.info.wl.display;
           w->wayland = w32::WaylandSurface::Open(info.info.wl.display, info.info.wl.surface);
           // The connection, waited on as the X11 one is.
-          if (m_fd < 0 && g_wakeRead >= 0) {
-            m_fd = wl_display_get_fd(m_wl);
-            WatchOnce();
-          }
+          if (g_wakeRead >= 0) m_fd = wl_display_get_fd(m_wl);
         }
       }
     }
@@ -408,10 +405,7 @@ class SdlHost final : public w32::Host {
     SDL_VERSION(&info.version);
     if (g_wakeRead < 0 || !SDL_GetWindowWMInfo(w.window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     m_x = info.info.x11.display;
-    if (m_fd < 0) {
-      m_fd = ConnectionNumber(m_x);
-      WatchOnce();
-    }
+    m_fd = ConnectionNumber(m_x);
     XWindowAttributes a;
     if (!XGetWindowAttributes(m_x, info.info.x11.window, &a) || a.depth != 24 || !a.visual ||
         a.visual->red_mask != 0xFF0000 || a.visual->green_mask != 0xFF00 || a.visual->blue_mask != 0xFF)
@@ -457,51 +451,25 @@ class SdlHost final : public w32::Host {
   // asked at most once a millisecond: a program that peeks without waiting
   // still hears the desktop, and one that waits has just been told.
   bool InputMayWait() {
-    if (InputKnownToWait() || WaylandQueued()) return true;
+    if (InputKnownToWait()) return true;
     const int64_t now = MonotonicNs();
     if (now - m_lastLook < 1000000) return false;
     m_lastLook = now;
     return m_inputMayWait = Readable(0);
   }
 
-  // Flags only: every call into SDL or Xlib that may leave events queued
-  // sets m_inputMayWait, so a look that finds nothing stays out of both.
-  bool InputKnownToWait() const { return m_inputMayWait || g_signalled; }
-
-  // The display's connection and the signals' pipe, watched through one
-  // epoll set made once: a wait then hands the kernel no list of its own to
-  // look through and hang on.
-  void WatchOnce() {
-    m_epoll = epoll_create1(EPOLL_CLOEXEC);
-    if (m_epoll < 0) return;
-    for (int fd : {m_fd, g_wakeRead}) {
-      epoll_event e{};
-      e.events = EPOLLIN;
-      e.data.fd = fd;
-      if (epoll_ctl(m_epoll, EPOLL_CTL_ADD, fd, &e) != 0) {
-        close(m_epoll);  // poll() it is, then
-        m_epoll = -1;
-        return;
-      }
-    }
-  }
+  // Flags, and Wayland's default queue, which costs no system call: every
+  // call into SDL or Xlib that may leave events queued sets m_inputMayWait,
+  // so a look that finds nothing stays out of both.
+  bool InputKnownToWait() { return m_inputMayWait || g_signalled || WaylandQueued(); }
 
   // Waits up to `timeout` ms (-1: no limit) for the display's connection to
   // have something, or a quit signal; true when either came.
   bool Readable(int timeout) {
-    bool signalled = false;
-    int ready;
-    if (m_epoll >= 0) {
-      epoll_event events[2];
-      ready = epoll_wait(m_epoll, events, 2, timeout);
-      for (int i = 0; i < ready; ++i) signalled |= events[i].data.fd == g_wakeRead;
-    } else {
-      pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
-      ready = poll(fds, 2, timeout);
-      signalled = ready > 0 && fds[1].revents;
-    }
+    pollfd fds[2] = {{m_fd, POLLIN, 0}, {g_wakeRead, POLLIN, 0}};
+    const int ready = poll(fds, 2, timeout);
     if (ready < 0) return errno == EINTR;
-    if (signalled) {
+    if (fds[1].revents) {
       char drain[64];
       while (read(g_wakeRead, drain, sizeof drain) > 0) {
       }
@@ -681,13 +649,12 @@ class SdlHost final : public w32::Host {
   std::vector<HWND> m_closing;  // to close, one a look, after a quit request
   bool m_following = false;     // carrying out the desktop's own change
   bool m_wayland = false;
-  wl_display* m_wl = nullptr;   // Wayland: the connection, to tell it broken
+  wl_display* m_wl = nullptr;   // Wayland: the connection
   Display* m_x = nullptr;       // X11: the connection
-  int m_fd = -1;                // the display's connection, X11's or Wayland's, that we wait on
-  int m_epoll = -1;             // and the set it is waited on through, with the signals' pipe
   Visual* m_visual = nullptr;   // and the visual of windows we put into
   XImage* m_screenImage = nullptr;
   bool m_inputMayWait = true;   // the desktop may have said something not yet fetched
+  int m_fd = -1;                // the connection we wait on ourselves, X11's or Wayland's
   bool m_settled = false;       // start-up's pages have been let go
   int64_t m_lastLook = 0;       // when the connection was last seen quiet
 };
