@@ -24,6 +24,9 @@ const char kSocket[] = "wayland-tarvelmin";
 class OnWeston : public ProgramOnADisplay {
  protected:
   void SetUp() override {
+    // Not installed is a missing install step; installed but unable to
+    // start (below) is this machine's limit.
+    ASSERT_TRUE(OnPath("weston")) << "weston is missing (Debian package weston; bash scripts/setup.sh installs it)";
     ASSERT_NO_FATAL_FAILURE(StartXvfb(std::to_string(kWidth + kPark) + "x" + std::to_string(kHeight)));
     char dir[] = "/tmp/tarvelmin-weston-XXXXXX";  // made 0700, as Wayland wants
     ASSERT_TRUE(mkdtemp(dir));
@@ -31,7 +34,7 @@ class OnWeston : public ProgramOnADisplay {
     m_westonLog = m_runtime + "/weston.log";
     m_weston.reset(new Child({"weston", "--backend=x11-backend.so", std::string("--socket=") + kSocket,
                               "--width=" + std::to_string(kWidth), "--height=" + std::to_string(kHeight),
-                              "--use-pixman", "--idle-time=0", "--no-config"},
+                              "--use-pixman", "--idle-time=0", std::string("--config=") + WESTON_INI},
                              {"DISPLAY=" + m_name, "XDG_RUNTIME_DIR=" + m_runtime, "WAYLAND_DISPLAY"}, m_westonLog));
     // Up: its output window is mapped and its socket takes a connection.
     const bool up = Await([&] { return m_weston->Ended() || (FindOutput() && Connects()); });
@@ -189,19 +192,30 @@ class OnWeston : public ProgramOnADisplay {
     XSync(m_display, False);
   }
 
-  // A click at (x, y) of weston's output, coming from beside it.
+  // weston's pointer sprite, hot spot first, fits in this box.
+  static constexpr int kSpriteWidth = 16, kSpriteHeight = 24;
+  bool AllBlack(int x, int y) {
+    const Picture p = Grab(m_display, m_output, x, y, kSpriteWidth, kSpriteHeight);
+    return std::all_of(p.pixels.begin(), p.pixels.end(), [](uint32_t c) { return c == kBlack; });
+  }
+
+  // A click at (x, y) of weston's output, where all is black and still. weston
+  // picks the surface under its pointer only when it next draws, so a click
+  // that comes before that goes where the pointer was: the click waits
+  // until weston has drawn its pointer there.
   void Click(int x, int y) {
     Park();
     PointAt(x, y);
+    ASSERT_TRUE(Await([&] { return !AllBlack(x, y); })) << "weston never drew its pointer at " << x << "," << y;
     Press();
     Park();
   }
 
-  // A click into a corner of the client area that nothing covers.
+  // A click into a corner of the client area that nothing covers and that
+  // weston's pointer has not been left over.
   void ClickIntoTheClientArea() {
-    const Picture p = Grab(m_display, m_output, m_area.x, m_area.y, 640, 480);
     for (XPoint at : {XPoint{40, 40}, XPoint{600, 40}, XPoint{40, 440}, XPoint{600, 440}})
-      if (p.At(m_area.x + at.x, m_area.y + at.y) == kBlack) return Click(m_area.x + at.x, m_area.y + at.y);
+      if (AllBlack(m_area.x + at.x, m_area.y + at.y)) return Click(m_area.x + at.x, m_area.y + at.y);
     ADD_FAILURE() << "every corner of the client area is covered";
   }
 
