@@ -40,4 +40,14 @@ out="$root/build/lap"
 build/linux/tools/tarvelmin-record --out "$out" "$@"
 echo "One lap of tarvelmin: $out/frame-*.png, and $out/orbit.gif (loops at 10 frames a second)."
 echo "The Windows programs are build/win32/tarvelmin.exe (32-bit) and build/win64/tarvelmin.exe (64-bit):"
-echo "each runs on its own on Windows, and under Wine: scripts/run-wine.sh build/win64/tarvelmin.exe"
+echo "each runs on its own on Windows."
+# Under Wine, the 32-bit one, the program we ship first, where this machine
+# can run 32-bit programs (only running Wine's loader tells).
+for arch in win32 win64; do
+  if why=$(scripts/run-wine.sh --check $arch 2>&1); then
+    echo "Here, under Wine: scripts/run-wine.sh build/$arch/tarvelmin.exe"
+    exit 0
+  fi
+  echo "(${why})"
+done
+echo "No Windows program can run under Wine here."
