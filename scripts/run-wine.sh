@@ -11,7 +11,9 @@
 #
 # Usage: scripts/run-wine.sh program.exe [args...]; the exit code is the program's.
 #        scripts/run-wine.sh --check win32|win64: exit code 0 when Windows
-#          programs of that architecture run here, else one line saying why.
+#          programs of that architecture run here, else one line saying why,
+#          with exit code 1 (this machine cannot) or 2 (Wine's loader for it
+#          is not installed).
 #          It runs the loader, since only running a program tells;
 #          TARVELMIN_WINE_SKIP="win32 ..." says no on purpose.
 #        scripts/run-wine.sh --prepare win32|win64 only prepares that prefix
@@ -70,8 +72,9 @@ check() {
       return 1 ;;
   esac
   if [ ! -e "$loader" ]; then
-    echo "$arch: Wine's $bits-bit loader ($loader) is not installed"
-    return 1
+    # Not a limit of this machine: an install step is missing.
+    echo "$arch: Wine's $bits-bit loader ($loader) is not installed (Debian package $([ "$arch" = win32 ] && echo wine32:i386 || echo wine64); bash scripts/setup.sh installs it)"
+    return 2
   fi
   # Through bash, not straight from timeout: execvp would hand a binary the
   # kernel refuses to /bin/sh and report a syntax error instead.
@@ -120,7 +123,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-command -v xdpyinfo >/dev/null || fail "xdpyinfo (x11-utils) is missing; bash scripts/setup.sh installs it"
+source "$root/scripts/needs.sh"
+needs Xvfb xdpyinfo timeout || exit 1
 
 # Xvfb picks a free display itself and writes its number once it listens.
 : >"$work/display"
@@ -171,6 +175,9 @@ if [ ! -f "$WINEPREFIX/.tarvelmin-ready" ]; then
   mkdir -p "$WINEPREFIX"
   wine_started=1
   prepare wineboot "$loader" wineboot -i
+  # wineboot may return while the prefix is still being filled; a reg run
+  # meanwhile finds no reg.exe ("Application could not be started").
+  prepare "wineboot's end" "$WINESERVER" -w
   # Every program runs in one 1024 x 768 virtual desktop.
   prepare "the desktop key" "$loader" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
   prepare "the desktop size" "$loader" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1024x768 /f
