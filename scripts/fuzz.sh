@@ -9,6 +9,8 @@ set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+source scripts/needs.sh
+needs clang clang++
 seconds=${1:-${FUZZ_SECONDS:-60}}
 build="$root/build/fuzz"
 

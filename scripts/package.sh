@@ -9,6 +9,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 bash scripts/setup.sh
+source scripts/needs.sh
+# CPack's Debian generator works out the dependencies with file and dpkg-shlibdeps.
+needs cmake cpack file dpkg-shlibdeps rsvg-convert icotool i686-w64-mingw32-windres x86_64-w64-mingw32-windres
 bash scripts/web-deps.sh
 
 build() {

@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds, tests and runs with.
-# Quick when everything is already there: it only calls apt-get for what is missing.
+# Installs the Debian packages the project builds, tests, runs and packages
+# with (scripts/packages lists them by step). Quick when everything is
+# already there: it only calls apt-get for what is missing.
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  libsdl2-dev libx11-dev libwayland-dev libdecor-0-plugin-1-cairo weston libxtst-dev
-  libpixman-1-dev libfreetype-dev libfontconfig-dev fonts-dejavu-core
-  libpng-dev libgif-dev googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-i686-posix mingw-w64-i686-dev g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-  wine wine32:i386 wine64 xvfb xauth x11-utils imagemagick
-  emscripten nodejs dpkg-dev chromium python3
-  librsvg2-bin icoutils desktop-file-utils appstream groff-base mmdebstrap xdotool
-)
+# What each step needs: the table in scripts/packages.
+packages=()
+if_missing=()
+while read -r _ package commands; do
+  case $package in
+    *:if-missing) if_missing+=("${package%:if-missing}:$commands") ;;
+    *) packages+=("$package") ;;
+  esac
+done < <(grep -v '^#' "$(dirname "$0")/packages" | grep -v '^[[:space:]]*$')
 
 # Changes to the system go through sudo unless we are root already.
 SUDO=""
@@ -39,9 +39,12 @@ for p in "${packages[@]}"; do
   fi
 done
 
-# Debian's nodejs comes without npm (the browser tests install puppeteer-core
-# with it); other builds of node bring their own and conflict with Debian's.
-command -v npm >/dev/null || missing+=(npm)
+# Those wanted only where nothing brought their commands already.
+for entry in "${if_missing[@]}"; do
+  have=""
+  for c in ${entry#*:}; do command -v "$c" >/dev/null && have=1; done
+  [ -n "$have" ] || missing+=("${entry%%:*}")
+done
 
 if [ ${#missing[@]} -eq 0 ]; then
   [ -z "$fresh_sources" ] || $SUDO apt-get update -qq

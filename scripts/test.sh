@@ -8,13 +8,16 @@ set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+start=$SECONDS
 bash scripts/setup.sh || { echo "setup failed"; exit 1; }
+echo "   (setup took $((SECONDS - start)) s)"
 
 logs="$root/build/test-logs"
 mkdir -p "$logs"
 passed=0
 failed=0
 broken=()
+not_run=()
 
 # Adds up googletest's own counts from a log.
 count() {
@@ -75,14 +78,19 @@ if [ -f build/web/page/tarvelmin.wasm ]; then
 fi
 # Both Windows builds, always; each runs under Wine where its programs can run
 # here, which only running one tells (32-bit ones cannot on some kernels).
-not_run=()
 ran_wine=""
 for arch in win32 win64; do
   step "$arch-build" bash -c "cmake --preset $arch && cmake --build --preset $arch"
 done
 for arch in win32 win64; do
   [ -f "build/$arch/tests/win32_tests.exe" ] || continue
-  if ! why=$(scripts/run-wine.sh --check "$arch" 2>&1); then
+  status=0
+  why=$(scripts/run-wine.sh --check "$arch" 2>&1) || status=$?
+  if [ "$status" -eq 2 ]; then
+    echo "!! the $arch Wine steps: ${why#"$arch: "}"
+    broken+=("wine-$arch")
+    continue
+  elif [ "$status" -ne 0 ]; then
     echo "-- not run: the $arch Wine steps: ${why#"$arch: "}"
     not_run+=("wine-$arch" "wine-program-$arch" "wine-program-no-desktop-$arch")
     continue

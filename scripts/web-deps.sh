@@ -9,6 +9,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/needs.sh"
+needs em-config emcmake emmake dpkg-source xz
 deps="$root/build/web-deps"
 prefix="$deps/prefix"
 src="$deps/src"

@@ -108,6 +108,16 @@ class Child {
   int m_status = 0;
 };
 
+// Whether `program` is a command on PATH, as the shell would find it.
+inline bool OnPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  std::istringstream dirs(path ? path : "");
+  std::string dir;
+  while (std::getline(dirs, dir, ':'))
+    if (!dir.empty() && access((dir + "/" + program).c_str(), X_OK) == 0) return true;
+  return false;
+}
+
 inline std::string Slurp(const std::string& path) {
   std::ifstream in(path);
   std::stringstream s;
@@ -160,6 +170,7 @@ class ProgramOnADisplay : public testing::Test {
  protected:
   void StartXvfb(const std::string& size) {
     XSetErrorHandler(IgnoreXErrors);
+    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing (Debian package xvfb; bash scripts/setup.sh installs it)";
     int fds[2];
     ASSERT_EQ(0, pipe(fds));
     // Xvfb picks a free display and writes its number once it listens.
@@ -171,7 +182,7 @@ class ProgramOnADisplay : public testing::Test {
     char c;
     while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    ASSERT_FALSE(number.empty()) << "Xvfb did not start (is it installed? bash scripts/setup.sh installs it)";
+    ASSERT_FALSE(number.empty()) << "Xvfb did not start";
     m_name = ":" + number;
     ASSERT_TRUE(Await([&] { return (m_display = XOpenDisplay(m_name.c_str())) != nullptr; }))
         << "Xvfb on " << m_name << " does not answer";

@@ -15,9 +15,13 @@ if [ ! -f "$root/build/web/page/tarvelmin.wasm" ]; then
   exit 1
 fi
 
+# A browser that is not installed is a missing install step; one that is
+# installed but cannot show a page here is this machine's limit (below).
+source "$root/scripts/needs.sh"
+needs node npm "$chromium" || exit 1
+
 # Once, and again when the lock file changes.
 if [ ! -f "$here/node_modules/.package-lock.json" ] || [ "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]; then
-  command -v npm >/dev/null || { echo "npm is missing: it installs puppeteer-core for these tests"; exit 1; }
   (cd "$here" && npm ci --no-audit --no-fund) || { echo "npm ci failed in tests/web"; exit 1; }
 fi
 
