@@ -191,6 +191,9 @@ size_t LiveDeviceContextCount();
 size_t LiveDirectDrawObjectCount();  // DirectDraw objects, surfaces, clippers
 // The display mode changed: surfaces in display memory are lost (ddraw module).
 void LoseSurfaces();
+// The memory behind a live surface (the screen for the primary surface), or
+// null; for the headless host's readers.
+pixman_image_t* SurfaceImage(IDirectDrawSurface* surface);
 
 // Per-module resets, called by the headless host between tests.
 void ResetKernel();

@@ -615,6 +615,11 @@ size_t LiveDirectDrawObjectCount() {
   return n;
 }
 
+pixman_image_t* SurfaceImage(IDirectDrawSurface* surface) {
+  Surface* s = FindSurface(surface);
+  return s && s->Alive() ? s->Image() : nullptr;
+}
+
 void LoseSurfaces() {
   for (Surface* s : S().surfaces)
     if (s->Alive()) s->Lose();
