@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,36 @@ class Input {
 
 enum Kind { kWindow, kDc, kPen, kBrush, kStock, kOther, kKinds };
 
+// ---- Checking results (results.cpp) -----------------------------------------
+
+// [l, r) x [t, b) in 64 bits, so that no sum of the fuzzer's values wraps.
+struct Box {
+  int64_t l = 0, t = 0, r = 0, b = 0;
+  bool Empty() const { return l >= r || t >= b; }
+};
+
+// A surface's or the screen's pixels, 0x00RRGGBB row by row.
+struct Picture {
+  int width = 0;
+  int height = 0;
+  std::vector<uint32_t> pixels;
+  uint32_t At(int x, int y) const { return pixels[size_t(y) * size_t(width) + size_t(x)]; }
+};
+// Read straight from memory, telling the layer nothing; false for anything
+// but a live surface.
+bool ReadPicture(IDirectDrawSurface* surface, Picture* out);
+
+// What a device context of ours draws on, as far as the harness can tell.
+struct DcTarget {
+  IDirectDrawSurface* surface = nullptr;  // a surface's DC; else one on the screen
+  Box area;                  // on the screen: what its clip lies within
+  POINT origin{0, 0};        // where its (0, 0) is on the screen
+  bool exact = false;        // on the screen: its clip is all of `area`
+  bool cutOff = false;       // its surface was lost under it
+};
+// The colour of a brush we made or took from the stock; this one for the hollow brush.
+constexpr COLORREF kHollow = 0xFFFFFFFF;
+
 template <class T>
 struct Held {
   T* p;
@@ -113,6 +144,9 @@ class Program {
   std::vector<Held<IDirectDrawSurface>> m_surfaces;
   std::vector<Held<IDirectDrawClipper>> m_clippers;
   std::vector<void*> m_gone;  // COM pointers we gave up: arguments only
+  std::map<uintptr_t, DcTarget> m_dcTargets;
+  std::map<uintptr_t, COLORREF> m_brushColours;
+  Box m_screen;  // the screen when last looked at
   Reaction m_reactions[kReactions];
   int m_reactionBudget = kReactionBudget;
   int m_depth = 0;
@@ -193,6 +227,21 @@ class Program {
   void ReleaseAll(std::vector<Held<T>>& list, bool exact) {
     while (!list.empty()) Release(list, list.size() - 1, exact);
   }
+
+  // ---- Checking results (results.cpp) ----
+
+  // Notes what a context we were handed draws on: a surface's, or else the
+  // screen's for `hwnd` (null: the whole screen).
+  void NoteDc(HDC hdc, IDirectDrawSurface* surface, HWND hwnd, bool painting);
+  // After each operation: what happened to the screen and the surfaces meanwhile.
+  void NoteChanges();
+  bool ReadTarget(const DcTarget& t, Picture* out) const;
+  // True when nothing can hide part of `client` (hwnd's, on the screen).
+  bool ClearView(HWND hwnd, const Box& client) const;
+  void CheckBlt(HRESULT hr, IDirectDrawSurface* dest, const Picture& before, const RECT* destRect,
+                const Picture& source, const RECT* sourceRect, DWORD flags, const DDBLTFX* fx);
+  // FillRect, checked when the harness knows the context and the brush.
+  void CheckedFillRect(HDC hdc, const RECT* rect, HBRUSH brush);
 
   // ---- Operations ----
 

@@ -1,9 +1,11 @@
 // libFuzzer target for our Win32 layer. Each input is a little program: a
 // stream of operations, one byte choosing the operation and the bytes after
 // it choosing its arguments, run against a fresh 320 x 240 headless host.
-// Results may be anything; what counts is that no call crashes, trips a
-// sanitizer, hangs, or leaves windows, DCs, GDI or DirectDraw objects behind
-// once the program has given back everything it was handed.
+// What counts is that no call crashes, trips a sanitizer, hangs, or leaves
+// windows, DCs, GDI or DirectDraw objects behind once the program has given
+// back everything it was handed; and that every blit and fill whose result
+// the harness can work out leaves the pixels a plain loop says (results.cpp).
+// Other results may be anything.
 //
 // Handles the program has seen are kept after they die, so stale, foreign
 // (wrong kind) and made-up handles come up as often as live ones. COM objects
@@ -140,11 +142,13 @@ void CALLBACK FuzzTimerProc(HWND hwnd, UINT, UINT_PTR, DWORD) {
 void Program::Run() {
   // LAYER_FUZZ_TRACE=1 names each operation, to follow a finding.
   static const bool trace = std::getenv("LAYER_FUZZ_TRACE") != nullptr;
+  NoteChanges();
   for (int i = 0; i < kMaxOperations && !m_in.Empty(); ++i) {
     const uint8_t op = m_in.Byte();
     const Operation& operation = OperationFor(op);
     if (trace) std::fprintf(stderr, "layer_fuzz: %d: %s (%zu bytes left)\n", i, operation.name, m_in.Left());
     (this->*operation.run)();
+    NoteChanges();
   }
   if (trace)
     std::fprintf(stderr, "layer_fuzz: live: %zu windows, %zu DCs, %zu GDI objects, %zu DirectDraw objects\n",

@@ -230,6 +230,23 @@ def seeds():
             op('CreateSurface', b'\0', b'\0', b'\0', b'\1', b'\1', b'\0', b'\0'),  # a primary
             op('Blt', b'\4', b'\x03', own(0), rect(0, 0, 0, 0), rect(0, 0, 0, 0), b'\0', u32(0)),  # a dead source
         ]),
+        # Stretches of a striped source whose result the harness works out:
+        # the same destination from two source rectangles in turn, growing
+        # (in vectors where the CPU has them) and shrinking.
+        'stretches': b''.join([
+            register_class(),
+            op('program set-up', b'\0', text('demo'), b'\0', b'\0', i(10), i(10), i(240), i(180), b'\0', u32(0),
+               bytes([63]), bytes([47])),  # a 64 x 48 back buffer
+            op('CreateSurface', b'\0', b'\0', b'\0', b'\0', b'\0', bytes([16]), bytes([16])),  # 16 x 16
+            *[op('Blt', b'\2', b'\x02', NULL, rect(x, 0, x + 1, 16), rect(0, 0, 0, 0), b'\2',
+                 u32(0x00102030 * (x + 1) ^ 0x00A05000 * (x & 3))) for x in range(16)],
+            op('Blt', b'\2', b'\x02', NULL, rect(0, 5, 16, 6), rect(0, 0, 0, 0), b'\2', u32(0x00FFFFFF)),
+            op('Blt', b'\1', b'\0', own(2), rect(0, 0, 48, 40), rect(0, 0, 8, 16), b'\0', u32(0)),
+            op('Blt', b'\1', b'\0', own(2), rect(0, 0, 48, 40), rect(5, 1, 13, 17 - 1), b'\0', u32(0)),
+            op('Blt', b'\1', b'\0', own(2), rect(3, 2, 10, 9), rect(0, 0, 16, 16), b'\0', u32(0)),
+            op('Blt', b'\1', b'\0', own(2), rect(3, 2, 10, 9), rect(2, 3, 15, 14), b'\0', u32(0)),
+            op('Blt', b'\0', b'\0', own(1), rect(-20, 0, 300, 200), rect(0, 0, 64, 48), b'\0', u32(0)),  # clipped
+        ]),
         # Every injectable failure, each met on the program's set-up path.
         'faults': b''.join([
             register_class(),

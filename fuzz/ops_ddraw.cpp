@@ -110,6 +110,7 @@ void Program::SurfaceDc() {
   HRESULT hr = s->p->GetDC((b & 2) ? nullptr : &made);
   if (SUCCEEDED(hr) && !made) Fail("GetDC succeeded without a DC");
   Keep(kDc, made);
+  if (SUCCEEDED(hr)) NoteDc(made, s->p, nullptr, false);
 }
 
 void Program::Blt() {
@@ -122,8 +123,15 @@ void Program::Blt() {
   fx.dwSize = (b & 0x10) ? m_in.U32() : sizeof(fx);
   fx.dwFillColor = m_in.U32();
   if (!dest) return;
+  Picture before, sourceBefore;
+  const bool watched = ReadPicture(dest->p, &before);  // not once its DirectDraw object is gone
+  ReadPicture(source, &sourceBefore);  // whatever it is; a blit from what is not a surface fails
   // Whole surfaces now and then, the way a program presents its back buffer.
-  dest->p->Blt((b & 1) ? nullptr : &to, source, (b & 2) ? nullptr : &from, flags, (b & 4) ? nullptr : &fx);
+  RECT* destRect = (b & 1) ? nullptr : &to;
+  RECT* sourceRect = (b & 2) ? nullptr : &from;
+  DDBLTFX* effects = (b & 4) ? nullptr : &fx;
+  HRESULT hr = dest->p->Blt(destRect, source, sourceRect, flags, effects);
+  if (watched) CheckBlt(hr, dest->p, before, destRect, sourceBefore, sourceRect, flags, effects);
 }
 
 void Program::Lock() {

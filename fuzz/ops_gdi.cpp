@@ -18,12 +18,21 @@ void Program::GdiObjects() {
       Keep(kPen, CreatePen(style, width, m_in.U32()));
       break;
     }
-    case 1:
-      Keep(kBrush, CreateSolidBrush(m_in.U32()));
+    case 1: {
+      const COLORREF colour = m_in.U32();
+      HBRUSH brush = CreateSolidBrush(colour);
+      Keep(kBrush, brush);
+      if (brush) m_brushColours[reinterpret_cast<uintptr_t>(brush)] = colour & 0x00FFFFFF;
       break;
+    }
     case 2: {
-      HGDIOBJ o = GetStockObject(m_in.Int() % 16);
+      const int index = m_in.Int() % 16;
+      HGDIOBJ o = GetStockObject(index);
       Keep(kStock, o);
+      // White, light grey, grey, dark grey, black and hollow brushes.
+      static const COLORREF kStockBrushes[] = {0xFFFFFF, 0xC0C0C0, 0x808080, 0x404040, 0x000000, kHollow};
+      if (o && index >= WHITE_BRUSH && index <= NULL_BRUSH)
+        m_brushColours[reinterpret_cast<uintptr_t>(o)] = kStockBrushes[index];
       break;
     }
   }
@@ -43,7 +52,7 @@ void Program::Fill() {
   HDC hdc = Dc();
   RECT r = m_in.Rect();
   HBRUSH brush = Pick<HBRUSH>(kBrush);
-  FillRect(hdc, m_in.Byte() < 0xF0 ? &r : nullptr, brush);
+  CheckedFillRect(hdc, m_in.Byte() < 0xF0 ? &r : nullptr, brush);
 }
 
 void Program::Lines() {

@@ -186,7 +186,10 @@ void Program::Painting() {
 }
 
 void Program::TakeDc() {
-  Keep(kDc, GetDC(m_in.Bit() ? nullptr : Window()));
+  HWND hwnd = m_in.Bit() ? nullptr : Window();
+  HDC hdc = GetDC(hwnd);
+  Keep(kDc, hdc);
+  NoteDc(hdc, nullptr, hwnd, false);
 }
 
 void Program::GiveDcBack() {
@@ -199,6 +202,7 @@ void Program::Paint() {
   PAINTSTRUCT ps;
   HDC hdc = BeginPaint(hwnd, m_in.Bit() ? &ps : nullptr);
   Keep(kDc, hdc);
+  NoteDc(hdc, nullptr, hwnd, true);
   if (hdc && m_in.Bit()) EndPaint(hwnd, &ps);
 }
 

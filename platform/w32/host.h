@@ -88,7 +88,7 @@ void Show(HWND hwnd, int showCommand);     // minimise, restore, ...
 void Maximized(HWND hwnd, const RECT& client);  // the desktop maximised it to this client area (1..16384 a side)
 void Cover(int id, const RECT& rect);      // another application's window on top of ours
 void Uncover(int id);
-void ScreenSize(int width, int height);    // the display's size
+void ScreenSize(int width, int height);    // the display's size: a new display mode, which loses surfaces
 }  // namespace wm
 
 // ---- The hosts ---------------------------------------------------------------

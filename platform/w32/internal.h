@@ -154,13 +154,18 @@ bool IsLiveWindow(HWND hwnd);
 // ---- GDI (gdi module), for user and ddraw -------------------------------------
 // A device context drawing onto `target`; `origin` is where the DC's (0, 0)
 // falls on the target, and `clip` (target coordinates, may be null) limits
-// every write. The DC does not own the target.
+// every write. The DC holds a reference on the target for as long as it
+// lives, so whatever happens to the target's owner it never draws on freed
+// memory.
 HDC CreateDeviceContext(pixman_image_t* target, POINT origin, const pixman_region32_t* clip);
 bool DestroyDeviceContext(HDC hdc);
 // Points a live context at another image of the same kind (the screen made
 // anew at another size): its clip is cut to the new image, so drawing
 // through it stays inside.
 void RetargetDeviceContext(HDC hdc, pixman_image_t* target);
+// The memory under the context is gone (its surface was lost): drawing
+// through it still succeeds, as on Windows, and reaches no pixel.
+void CutOffDeviceContext(HDC hdc);
 bool IsLiveDc(HDC hdc);
 // The colour a brush paints with; false for a bad or hollow brush.
 bool BrushColor(HBRUSH brush, COLORREF* color);
@@ -186,6 +191,9 @@ size_t LiveDeviceContextCount();
 size_t LiveDirectDrawObjectCount();  // DirectDraw objects, surfaces, clippers
 // The display mode changed: surfaces in display memory are lost (ddraw module).
 void LoseSurfaces();
+// The memory behind a live surface (the screen for the primary surface), or
+// null; for the headless host's readers.
+pixman_image_t* SurfaceImage(IDirectDrawSurface* surface);
 
 // Per-module resets, called by the headless host between tests.
 void ResetKernel();

@@ -211,10 +211,20 @@ TEST(DirectDrawSurface, ADisplayModeChangeLosesDisplayMemoryUntilRestored) {
   IDirectDraw* dd = NewDirectDraw();
   IDirectDrawSurface* shown = Plain(dd, 8, 8);
   IDirectDrawSurface* kept = NewSurface(dd, kPlain | DDSCAPS_SYSTEMMEMORY, 8, 8);
+  IDirectDrawSurface* screen = NewSurface(dd, DDSCAPS_PRIMARYSURFACE);
   ASSERT_TRUE(FillSurface(shown, RECT{0, 0, 8, 8}, 0xFFFFFF));
-  headless::LoseSurfacesAt(headless::Now());
-  MSG msg;
-  PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE);  // the host carries it out when the program looks
+  DDSURFACEDESC locked = SurfaceDesc(0);
+  ASSERT_EQ(DD_OK, screen->Lock(nullptr, &locked, DDLOCK_WAIT, nullptr));
+  ASSERT_TRUE(DisplayModeChanges(headless::ScreenWidth() / 2, headless::ScreenHeight() / 2));
+  // A lock held across the change keeps the memory it handed out (the old
+  // screen, shown nowhere now) until Unlock.
+  uint32_t* last = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.lpSurface) +
+                                               size_t(locked.dwHeight - 1) * size_t(locked.lPitch)) +
+                   (locked.dwWidth - 1);
+  *last = 0x00FF0000;
+  EXPECT_EQ(DD_OK, screen->Unlock(nullptr));
+  EXPECT_EQ(DDERR_SURFACELOST, screen->IsLost());
+  screen->Release();
   HDC dc = nullptr;
   DDSURFACEDESC desc = SurfaceDesc(0);
   EXPECT_EQ(DDERR_SURFACELOST, shown->IsLost());

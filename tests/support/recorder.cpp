@@ -2,6 +2,7 @@
 
 #ifndef _WIN32
 #include "headless.h"
+#include "w32/host.h"
 #endif
 
 LRESULT g_createResult = 0;
@@ -167,6 +168,22 @@ void AnotherApplicationQuits() {
   g_otherInFront = NULL;
   g_other = NULL;
 }
+
+bool DisplayModeChanges(int width, int height) {
+  DEVMODEA mode = {};
+  mode.dmSize = sizeof(mode);
+  mode.dmPelsWidth = DWORD(width);
+  mode.dmPelsHeight = DWORD(height);
+  mode.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
+  if (ChangeDisplaySettingsA(&mode, 0) != DISP_CHANGE_SUCCESSFUL) return false;
+  Pump();  // WM_DISPLAYCHANGE and what follows it
+  return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height;
+}
+
+void DisplayModeBack() {
+  ChangeDisplaySettingsA(NULL, 0);
+  Pump();
+}
 #else
 // On our layer the headless host plays the other application.
 void AnotherApplicationTakesOver() {
@@ -180,4 +197,12 @@ void BackTo(HWND ours) {
 }
 
 void AnotherApplicationQuits() {}
+
+bool DisplayModeChanges(int width, int height) {
+  w32::wm::ScreenSize(width, height);
+  return GetSystemMetrics(SM_CXSCREEN) == width && GetSystemMetrics(SM_CYSCREEN) == height;
+}
+
+// Each test starts on a fresh headless host anyway.
+void DisplayModeBack() {}
 #endif

@@ -70,3 +70,9 @@ void AnotherApplicationTakesOver();
 void BackTo(HWND ours);
 // Ends the other application's window, if there is one.
 void AnotherApplicationQuits();
+
+// The display's mode changes to width x height (ChangeDisplaySettingsA on
+// Windows, the desktop's report on our layer); false when it did not.
+// DisplayModeBack() returns to the mode the tests started in.
+bool DisplayModeChanges(int width, int height);
+void DisplayModeBack();

@@ -332,4 +332,44 @@ TEST_F(DirectDrawPrimerTest, PresentWhileMinimisedTouchesNothing) {
   EXPECT_EQ("", ScreenMismatch(place));
 }
 
+// A display mode change loses the surfaces in display memory, the primary
+// surface (the screen) among them. A context held on one stays a context:
+// drawing through it succeeds and reaches nothing that is shown. The
+// program's next frame restores the surfaces and goes on. (Wine keeps its
+// surfaces across a mode change, and there the drawing lands.)
+TEST_F(DirectDrawPrimerTest, ContextsHeldAcrossADisplayModeChangeDrawSafelyAndTheNextFrameRecovers) {
+  Probe& app = Open(64, 48);
+  ASSERT_TRUE(app.GetBackDC());
+  HDC screenDc = NULL;
+  ASSERT_EQ(DD_OK, app.m_pPrimary->GetDC(&screenDc));
+  ASSERT_TRUE(DisplayModeChanges(800, 600));
+  const bool lost = app.m_pPrimary->IsLost() == DDERR_SURFACELOST;
+  EXPECT_EQ(lost, app.m_pBack->IsLost() == DDERR_SURFACELOST);
+  HPEN pen = CreatePen(PS_SOLID, 5, RGB(255, 0, 0));
+  HBRUSH brush = CreateSolidBrush(RGB(255, 0, 0));
+  const POINT at[] = {{10, 10}, {700, 500}};  // on the back surface, on the screen
+  const HDC dcs[] = {app.m_hDC, screenDc};
+  for (int i = 0; i < 2; ++i) {
+    const RECT box = {at[i].x, at[i].y, at[i].x + 30, at[i].y + 30};
+    HGDIOBJ old = SelectObject(dcs[i], pen);
+    EXPECT_TRUE(MoveToEx(dcs[i], box.left, box.top, NULL));
+    EXPECT_TRUE(LineTo(dcs[i], box.right, box.bottom));
+    EXPECT_NE(0, FillRect(dcs[i], &box, brush));
+    EXPECT_TRUE(TextOutA(dcs[i], box.left, box.top, "lost", 4));
+    SelectObject(dcs[i], old);
+  }
+  EXPECT_EQ(DD_OK, app.m_pPrimary->ReleaseDC(screenDc));
+  EXPECT_EQ(DD_OK, app.ReleaseBackDC());
+  if (lost) {
+    EXPECT_NE(kRed, ScreenAt(715, 515));
+    EXPECT_NE(kRed, ScreenAt(702, 502));
+  }
+  EXPECT_EQ(DD_OK, app.Present());
+  EXPECT_TRUE(app.GetBackDC());
+  app.ReleaseBackDC();
+  EXPECT_TRUE(DeleteObject(pen));
+  EXPECT_TRUE(DeleteObject(brush));
+  DisplayModeBack();
+}
+
 }  // namespace

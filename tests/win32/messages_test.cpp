@@ -54,6 +54,30 @@ TEST_F(Messages, PaintComesAfterPostedAndBeforeTimer) {
   KillTimer(w.hwnd(), 3);
 }
 
+// A look that does not remove leaves a posted message, and a due WM_TIMER,
+// for the loop's next GetMessageA, however often it looks.
+TEST_F(Messages, PeekingWithoutRemovingLeavesPostedMessagesAndTimersForGetMessage) {
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
+  DrainQueue();
+  ASSERT_NE(0u, SetTimer(w.hwnd(), 3, 10, NULL));
+  Sleep(40);
+  ASSERT_TRUE(PostMessageA(w.hwnd(), WM_APP, 5, 0));
+  MSG msg;
+  for (int look = 0; look < 2; ++look) {
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(UINT(WM_APP), msg.message);
+    ASSERT_TRUE(PeekMessageA(&msg, NULL, WM_TIMER, WM_TIMER, PM_NOREMOVE));
+    EXPECT_EQ(3u, msg.wParam);
+  }
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_EQ(UINT(WM_APP), msg.message);
+  EXPECT_EQ(5u, msg.wParam);
+  ASSERT_EQ(1, GetMessageA(&msg, NULL, 0, 0));
+  EXPECT_EQ(UINT(WM_TIMER), msg.message);
+  EXPECT_EQ(3u, msg.wParam);
+  KillTimer(w.hwnd(), 3);
+}
+
 TEST_F(Messages, LateTimerPeriodsDoNotPileUp) {
   TestWindow w(kFramedStyle, 0, 0, 200, 150);
   DrainQueue();

@@ -225,4 +225,26 @@ TEST_F(PenTest, DeletingASelectedPenLeavesItSelected) {
   m_surface->ReleaseDC(dc);
 }
 
+// A context handed back with the program's pen still selected lets go of
+// it: the pen can then be deleted, and nothing is left behind.
+TEST_F(PenTest, APenLeftSelectedInAContextHandedBackCanBeDeleted) {
+  TestWindow w(kFramedStyle, 0, 0, 120, 100);
+  const size_t objects = GdiObjectCount();
+  for (int onSurface = 0; onSurface < 2; ++onSurface) {
+    HDC dc = NULL;
+    if (onSurface)
+      ASSERT_EQ(DD_OK, m_surface->GetDC(&dc));
+    else
+      ASSERT_TRUE(dc = GetDC(w.hwnd()));
+    HPEN pen = CreatePen(PS_SOLID, 5, RGB(255, 0, 0));
+    ASSERT_TRUE(SelectObject(dc, pen));
+    if (onSurface)
+      EXPECT_EQ(DD_OK, m_surface->ReleaseDC(dc));
+    else
+      EXPECT_EQ(1, ReleaseDC(w.hwnd(), dc));
+    EXPECT_TRUE(DeleteObject(pen)) << (onSurface ? "a surface's context" : "a window's context");
+  }
+  EXPECT_EQ(objects, GdiObjectCount());
+}
+
 }  // namespace

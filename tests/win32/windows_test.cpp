@@ -83,16 +83,23 @@ TEST_F(Windows, ShowCommandsAnswerWhetherTheWindowWasVisible) {
   EXPECT_TRUE(IsIconic(h));  // showing leaves the state as it was
 }
 
-// Handles that are not live windows: null, destroyed, and another kind of
-// object's handle. Each call answers its failure result and nothing crashes.
-TEST_F(Windows, BadWindowHandlesGetFailureResults) {
+// Handles that are not live windows: null, destroyed, and other kinds of
+// object's handles; and a window's handle where a device context belongs.
+// Each call answers its failure result and nothing crashes. The screen's
+// context and the window are the first of their kinds in the test: on our
+// layer, after each test's fresh start, the two handles have the same slot
+// and generation and differ only in their kind.
+TEST_F(Windows, BadHandlesGetFailureResults) {
+  HDC dc = GetDC(NULL);
+  ASSERT_TRUE(dc);
+  TestWindow live(WS_POPUP | WS_VISIBLE, 0, 0, 100, 100);
   HWND destroyed;
   {
     TestWindow w(kFramedStyle, 0, 0, 100, 100);
     destroyed = w.hwnd();
   }
   HWND foreign = reinterpret_cast<HWND>(GetStockObject(BLACK_BRUSH));
-  for (HWND bad : {HWND(NULL), destroyed, foreign}) {
+  for (HWND bad : {HWND(NULL), destroyed, foreign, reinterpret_cast<HWND>(dc)}) {
     SCOPED_TRACE(testing::Message() << "handle " << bad);
     RECT r;
     POINT p = {0, 0};
@@ -108,6 +115,7 @@ TEST_F(Windows, BadWindowHandlesGetFailureResults) {
     EXPECT_EQ(0, SendMessageA(bad, WM_APP, 0, 0));
     EXPECT_EQ(0, DefWindowProcA(bad, WM_CLOSE, 0, 0));
     if (bad) {
+      EXPECT_EQ(NULL, GetDC(bad));
       EXPECT_EQ(0u, SetTimer(bad, 1, 100, NULL));
       EXPECT_FALSE(PostMessageA(bad, WM_APP, 0, 0));
       EXPECT_EQ(-1, GetMessageA(&msg, bad, 0, 0));
@@ -115,6 +123,18 @@ TEST_F(Windows, BadWindowHandlesGetFailureResults) {
       EXPECT_EQ(0, DispatchMessageA(&fake));
     }
   }
+  HDC notDc = reinterpret_cast<HDC>(live.hwnd());
+  RECT r = {0, 0, 10, 10};
+  // Windows documents zero for a FillRect that fails; Wine answers 1.
+  EXPECT_EQ(UnderWine() ? 1 : 0, FillRect(notDc, &r, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH))));
+  EXPECT_EQ(NULL, SelectObject(notDc, GetStockObject(BLACK_PEN)));
+  EXPECT_FALSE(MoveToEx(notDc, 1, 1, NULL));
+  EXPECT_FALSE(LineTo(notDc, 5, 5));
+  EXPECT_FALSE(TextOutA(notDc, 0, 0, "x", 1));
+  EXPECT_EQ(CLR_INVALID, SetBkColor(notDc, 0));
+  EXPECT_EQ(CLR_INVALID, GetPixel(notDc, 1, 1));
+  EXPECT_EQ(0, ReleaseDC(live.hwnd(), notDc));
+  EXPECT_EQ(1, ReleaseDC(NULL, dc));
 }
 
 }  // namespace

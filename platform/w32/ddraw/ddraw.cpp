@@ -6,7 +6,10 @@
 // A change of display mode loses the surfaces that live in display memory
 // (all but those asked for in system memory): their contents are gone and
 // every Blt, GetDC and Lock on them fails with DDERR_SURFACELOST until the
-// owner calls Restore, which gives back the memory, cleared. Those
+// owner calls Restore, which gives back the memory, cleared. A DC held on a
+// surface when it is lost stays a DC: drawing through it succeeds and
+// reaches no pixel, and a lock held on the primary surface keeps the memory
+// it handed out (the screen as it was) until Unlock. Those
 // children free their pixels, DC and references at once, but their C++ shell
 // stays until its own count reaches zero (or the host resets), so a call
 // through a pointer the program still holds fails with DDERR_INVALIDOBJECT
@@ -118,7 +121,9 @@ class Surface final : public IDirectDrawSurface {
   bool Lost() const { return m_lost; }
   // The display mode changed under it.
   void Lose() {
-    if (!m_systemMemory) m_lost = true;
+    if (m_systemMemory) return;
+    m_lost = true;
+    if (m_dc) CutOffDeviceContext(m_dc);
   }
   DirectDraw* Parent() const { return m_parent; }
   bool IsPrimary() const { return m_primary; }
@@ -148,6 +153,7 @@ class Surface final : public IDirectDrawSurface {
   HDC m_dc = nullptr;
   bool m_locked = false;
   RECT m_lockRect{};
+  pixman_image_t* m_lockedImage = nullptr;  // a reference on what Lock handed out
   Clipper* m_clipper = nullptr;  // holds a reference
   // The last copy onto this surface: what, from where, to where, within what.
   struct LastCopy {
@@ -256,6 +262,8 @@ void Surface::Destroy() {
   if (m_dc) DestroyDeviceContext(m_dc);
   m_dc = nullptr;
   m_locked = false;
+  if (m_lockedImage) pixman_image_unref(m_lockedImage);
+  m_lockedImage = nullptr;
   if (m_image) pixman_image_unref(m_image);
   m_image = nullptr;
   Clipper* c = m_clipper;
@@ -302,6 +310,7 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD, HANDLE) {
   uint8_t* base = reinterpret_cast<uint8_t*>(pixman_image_get_data(Image()));
   desc->lpSurface = base + size_t(r.top) * size_t(desc->lPitch) + size_t(r.left) * 4;
   WroteAll(Image());  // the memory is the holder's to write until Unlock
+  m_lockedImage = pixman_image_ref(Image());
   m_locked = true;
   m_lockRect = r;
   return DD_OK;
@@ -311,8 +320,13 @@ HRESULT Surface::Unlock(LPVOID) {
   if (!Alive()) return DDERR_INVALIDOBJECT;
   if (!m_locked) return DDERR_NOTLOCKED;
   m_locked = false;
-  WroteAll(Image());
-  if (IsPrimary()) ScreenChanged(m_lockRect);
+  pixman_image_t* locked = m_lockedImage;
+  m_lockedImage = nullptr;
+  if (locked == Image()) {  // else the screen was made anew: what was written is nowhere to be seen
+    WroteAll(Image());
+    if (IsPrimary()) ScreenChanged(m_lockRect);
+  }
+  pixman_image_unref(locked);
   return DD_OK;
 }
 
@@ -337,7 +351,7 @@ HRESULT Surface::ReleaseDC(HDC hdc) {
   if (hdc != m_dc) return DDERR_INVALIDPARAMS;
   DestroyDeviceContext(m_dc);
   m_dc = nullptr;
-  if (IsPrimary()) ScreenChanged(RECT{0, 0, Width(), Height()});
+  if (IsPrimary() && !m_lost) ScreenChanged(RECT{0, 0, Width(), Height()});
   return DD_OK;
 }
 
@@ -599,6 +613,11 @@ size_t LiveDirectDrawObjectCount() {
   for (const Surface* x : s.surfaces) n += x->Alive() ? 1 : 0;
   for (const Clipper* x : s.clippers) n += x->Alive() ? 1 : 0;
   return n;
+}
+
+pixman_image_t* SurfaceImage(IDirectDrawSurface* surface) {
+  Surface* s = FindSurface(surface);
+  return s && s->Alive() ? s->Image() : nullptr;
 }
 
 void LoseSurfaces() {

@@ -79,7 +79,7 @@ GdiObject* FindGdiObject(HGDIOBJ object) {
 HDC CreateDeviceContext(pixman_image_t* target, POINT origin, const pixman_region32_t* clip) {
   if (!target) return nullptr;
   auto dc = std::make_unique<DeviceContext>();
-  dc->target = target;
+  dc->target = pixman_image_ref(target);
   dc->origin = origin;
   pixman_box32_t whole{0, 0, pixman_image_get_width(target), pixman_image_get_height(target)};
   pixman_region32_reset(&dc->clip, &whole);
@@ -107,12 +107,18 @@ bool DestroyDeviceContext(HDC hdc) {
 void RetargetDeviceContext(HDC hdc, pixman_image_t* target) {
   DeviceContext* dc = FindDc(hdc);
   if (!dc || !target) return;
+  pixman_image_ref(target);
+  pixman_image_unref(dc->target);
   dc->target = target;
   pixman_region32_t whole;
   pixman_region32_init_rect(&whole, 0, 0, unsigned(pixman_image_get_width(target)),
                             unsigned(pixman_image_get_height(target)));
   pixman_region32_intersect(&dc->clip, &dc->clip, &whole);
   pixman_region32_fini(&whole);
+}
+
+void CutOffDeviceContext(HDC hdc) {
+  if (DeviceContext* dc = FindDc(hdc)) pixman_region32_clear(&dc->clip);
 }
 
 bool IsLiveDc(HDC hdc) {

@@ -17,7 +17,7 @@ struct GdiObject {
 };
 
 struct DeviceContext {
-  pixman_image_t* target = nullptr;  // not owned
+  pixman_image_t* target = nullptr;  // a reference of its own: never left dangling
   POINT origin{0, 0};                // where (0, 0) falls on the target
   pixman_region32_t clip;            // target coordinates, already inside the target
   HGDIOBJ pen = nullptr;
@@ -28,9 +28,12 @@ struct DeviceContext {
   int bkMode = OPAQUE;
   POINT position{0, 0};
 
-  // The clip region goes with the context however it ends.
+  // The clip region and the target go with the context however it ends.
   DeviceContext() { pixman_region32_init(&clip); }
-  ~DeviceContext() { pixman_region32_fini(&clip); }
+  ~DeviceContext() {
+    pixman_region32_fini(&clip);
+    if (target) pixman_image_unref(target);
+  }
   DeviceContext(const DeviceContext&) = delete;
   DeviceContext& operator=(const DeviceContext&) = delete;
 };

@@ -262,12 +262,31 @@ uint32_t ScreenPixel(int x, int y) {
       reinterpret_cast<const uint8_t*>(pixman_image_get_data(s)) + size_t(y) * pixman_image_get_stride(s));
   return row[x] & 0x00FFFFFF;
 }
-std::vector<uint32_t> ScreenPixels() {
+namespace {
+std::vector<uint32_t> ImagePixels(pixman_image_t* image) {
+  const int width = pixman_image_get_width(image), height = pixman_image_get_height(image);
   std::vector<uint32_t> out;
-  out.reserve(size_t(ScreenWidth()) * ScreenHeight());
-  for (int y = 0; y < ScreenHeight(); ++y)
-    for (int x = 0; x < ScreenWidth(); ++x) out.push_back(ScreenPixel(x, y));
+  out.reserve(size_t(width) * size_t(height));
+  const uint8_t* base = reinterpret_cast<const uint8_t*>(pixman_image_get_data(image));
+  for (int y = 0; y < height; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(base + size_t(y) * pixman_image_get_stride(image));
+    for (int x = 0; x < width; ++x) out.push_back(row[x] & 0x00FFFFFF);  // the X byte is padding
+  }
   return out;
+}
+}  // namespace
+
+std::vector<uint32_t> ScreenPixels() {
+  return ImagePixels(w32::Screen());
+}
+
+bool SurfacePixels(IDirectDrawSurface* surface, int* width, int* height, std::vector<uint32_t>* pixels) {
+  pixman_image_t* image = w32::SurfaceImage(surface);
+  if (!image) return false;
+  *width = pixman_image_get_width(image);
+  *height = pixman_image_get_height(image);
+  *pixels = ImagePixels(image);
+  return true;
 }
 
 std::vector<uint32_t> ScreenPixels(const RECT& area) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "w32/calls.h"
+#include "w32/ddraw.h"
 #include "w32/windows.h"
 
 namespace headless {
@@ -70,6 +71,10 @@ uint32_t ScreenPixel(int x, int y);  // 0 outside the screen
 std::vector<uint32_t> ScreenPixels();
 // A copy of a rectangle of it, row by row; 0 where it leaves the screen.
 std::vector<uint32_t> ScreenPixels(const RECT& area);
+// What a DirectDraw surface holds (the primary surface's is the screen), row
+// by row, read straight from its memory: no lock, and nothing is told of the
+// read. False for anything but a live surface.
+bool SurfacePixels(IDirectDrawSurface* surface, int* width, int* height, std::vector<uint32_t>* pixels);
 
 int BeepCount();
 std::vector<MessageBoxShown> MessageBoxes();

@@ -66,6 +66,7 @@
 
 #include "../internal.h"
 #include "resident.h"
+#include "sdl_driver.h"
 #include "wayland_surface.h"
 
 namespace {
@@ -83,14 +84,9 @@ bool Set(const char* variable) {
   return value && *value;
 }
 
-// The driver for the display we were pointed at: the one kind there is, or
-// with both the kind of the user's session, X11 when it does not say.
+// The driver for the display we were pointed at.
 const char* DriverToAsk() {
-  const bool x = Set("DISPLAY"), wayland = Set("WAYLAND_DISPLAY");
-  if (x != wayland) return x ? "x11" : "wayland";
-  const char* session = std::getenv("XDG_SESSION_TYPE");
-  if (x && session && std::strcmp(session, "wayland") == 0) return "wayland";
-  return x ? "x11" : nullptr;
+  return w32::SdlDriverFor(std::getenv("DISPLAY"), std::getenv("WAYLAND_DISPLAY"), std::getenv("XDG_SESSION_TYPE"));
 }
 
 // The display we were pointed at, for messages.

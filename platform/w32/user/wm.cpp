@@ -78,7 +78,11 @@ void Maximized(HWND hwnd, const RECT& client) {
 
 void ScreenSize(int width, int height) {
   if (width < 1 || height < 1 || width > kMaxDisplaySide || height > kMaxDisplaySide) return;
-  if (width != ScreenWidth() || height != ScreenHeight()) ResetScreen(width, height);
+  if (width == ScreenWidth() && height == ScreenHeight()) return;
+  // A new display mode: DirectDraw's surfaces in display memory are lost,
+  // the primary surface (the screen itself) among them.
+  LoseSurfaces();
+  ResetScreen(width, height);
 }
 
 void Cover(int id, const RECT& rect) {
