@@ -323,7 +323,7 @@ class SessionRun {
         },
         nullptr);
     headless::WatchPrimaryBlts([this] { Presented(); });
-    // By value: when set-up fails the loop never runs and this stays queued.
+    // When set-up fails the loop never runs, and this waits for the next Reset.
     headless::At(0, [this] { Schedule(); });
     testing::internal::CaptureStderr();  // where the headless host shows message boxes
     const int exitCode = WinMain(GetModuleHandleA(NULL), NULL, const_cast<char*>(""), m_session.show);
