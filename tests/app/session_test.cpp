@@ -25,8 +25,14 @@
 
 namespace {
 
-// Seeds whose sessions once failed, run every time.
-const std::vector<uint64_t> kFixedSeeds = {};
+// Seeds whose sessions once failed, run every time; beside each, the fault
+// it caught (those so far were put in on purpose, to see the test fail).
+const std::vector<uint64_t> kFixedSeeds = {
+    0,                // Clear filling the whole surface; a stretch sampling top left; a clip ignoring other
+                      // windows; a wider disc; lost surfaces never restored
+    10662327182545,   // the angle wrapping at 360 instead of past it
+    151604274241721,  // SW_SHOWMINNOACTIVE handing activation on
+};
 
 constexpr int kSessions = 120, kStepsPerSession = 36;
 
