@@ -22,11 +22,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include "support/orbit_model.h"
 
 namespace desktop {
 
@@ -226,10 +229,55 @@ class ProgramOnADisplay : public testing::Test {
     return Await([&] { return DiscOnTheCircle(now) && (now->x != from.x || now->y != from.y); });
   }
 
-  void ExpectTheDiscGoingRound() {
-    XPoint first, later;
-    ASSERT_TRUE(Await([&] { return DiscOnTheCircle(&first); })) << "no disc on the circle";
-    EXPECT_TRUE(DiscMovesFrom(first, &later)) << "the disc stayed at " << first.x << "," << first.y;
+  // The client area, w x h, once two reads in a row agree (a read may fall
+  // between two of the program's updates of one frame).
+  bool SteadyPicture(int w, int h, std::vector<uint32_t>* picture) {
+    std::vector<uint32_t> last;
+    return Await([&] {
+      std::vector<uint32_t> now = Grab(m_display, m_area.window, m_area.x, m_area.y, w, h).pixels;
+      const bool steady = now == last;
+      last.swap(now);
+      return steady;
+    }) && (picture->swap(last), true);
+  }
+
+  // Frame after frame, the whole client area (w x h) shows what the model
+  // says the program draws: `count` different pictures, each one that a
+  // history of the program's frames makes (the last frame drawn at 640 x 480,
+  // then frames at this size; orbit_model.h), all from one history going on.
+  // What shows before the first frame at this size (the window's black
+  // background, the old picture cut) is passed over.
+  void ExpectTheModelsPictures(int w, int h, int count) {
+    std::map<int, int> after;  // per first angle still possible, the frames after it so far
+    std::vector<uint32_t> picture, seen;
+    std::string fault;
+    int pictures = 0;
+    const bool seenAll = Await([&] {
+      if (!SteadyPicture(w, h, &picture) || picture == seen) return false;
+      std::map<int, int> next;
+      const std::vector<orbit::History> found = orbit::HistoriesShowing(picture, w, h, 600);
+      for (const orbit::History& f : found)
+        if (pictures == 0 || (after.count(f.first) && f.after > after[f.first]))
+          next.emplace(f.first, f.after);  // the fewest frames first
+      if (next.empty() && pictures == 0) return false;
+      if (next.empty()) {
+        fault = "picture " + std::to_string(pictures + 1) + " follows from no history of the ones before: " +
+                (found.empty() ? Summary(picture) : orbit::Describe(found));
+        return true;
+      }
+      after.swap(next);
+      seen = picture;
+      return ++pictures == count;
+    });
+    ASSERT_TRUE(seenAll) << "saw " << pictures << " of " << count << " pictures the program draws at " << w << " x " << h
+        << "; the last read: " << Summary(picture);
+    EXPECT_EQ("", fault);
+  }
+
+  static std::string Summary(const std::vector<uint32_t>& picture) {
+    size_t red = 0, other = 0;
+    for (uint32_t c : picture) red += c == kDisc, other += c != kDisc && c != kBlack;
+    return std::to_string(red) + " red pixels, " + std::to_string(other) + " neither red nor black";
   }
 
   // Once the program has heard that another client has the focus, the disc

@@ -229,15 +229,43 @@ class OnWeston : public ProgramOnADisplay {
   Window m_output = 0;             // weston's output, an X window
 };
 
-TEST_F(OnWeston, AWindowOf640By480UnderItsCaptionShowsTheDiscGoingRound) {
+// Every pixel of the client area, frame after frame, as the model says: at
+// 640 x 480 under its caption, then shrunk below the orbit by the user
+// (super and the right button dragging its corner, weston's binding), where
+// the marks outside the part Clear reaches stay.
+TEST_F(OnWeston, TheWholeClientAreaShowsWhatTheProgramDrawsAtFullSizeUnderItsCaptionAndShrunk) {
   ASSERT_NO_FATAL_FAILURE(Show());
-  ExpectTheDiscGoingRound();
+  ASSERT_NO_FATAL_FAILURE(ExpectTheModelsPictures(640, 480, 4));
   EXPECT_EQ("", CaptionFault());
+  const int fromX = m_area.x + 600, fromY = m_area.y + 440;
+  Park();
+  PointAt(fromX, fromY);
+  const KeyCode super = XKeysymToKeycode(m_display, XK_Super_L);
+  XTestFakeKeyEvent(m_display, super, True, CurrentTime);
+  XTestFakeButtonEvent(m_display, 3, True, CurrentTime);
+  XSync(m_display, False);
+  PointAt(fromX - 323, fromY - 257);
+  XTestFakeButtonEvent(m_display, 3, False, CurrentTime);
+  XTestFakeKeyEvent(m_display, super, False, CurrentTime);
+  Park();
+  // Its top left corner stays; its top row and left column are black (the
+  // orbit is far from them), up to the frame.
+  int w = 0, h = 0;
+  ASSERT_TRUE(Await([&] {
+    const Picture row = Grab(m_display, m_output, m_area.x, m_area.y, 640, 1);
+    const Picture column = Grab(m_display, m_output, m_area.x, m_area.y, 1, 480);
+    w = int(std::find_if(row.pixels.begin(), row.pixels.end(), [](uint32_t c) { return c != kBlack; }) - row.pixels.begin());
+    h = int(std::find_if(column.pixels.begin(), column.pixels.end(), [](uint32_t c) { return c != kBlack; }) -
+            column.pixels.begin());
+    return w < 400 && h < 300;
+  })) << "the window is still " << w << " x " << h;
+  std::printf("shrunk to %d x %d\n", w, h);
+  ExpectTheModelsPictures(w, h, 8);
 }
 
 TEST_F(OnWeston, WhileAnotherClientHasTheFocusTheDiscStandsStillForNextToNoCpuUntilAClickGivesItBack) {
   ASSERT_NO_FATAL_FAILURE(Show());
-  ASSERT_NO_FATAL_FAILURE(ExpectTheDiscGoingRound());
+  ASSERT_NO_FATAL_FAILURE(ExpectTheModelsPictures(640, 480, 2));
   const uint32_t active = CaptionColour();
   // A new window takes the focus (its caption shows it). One that weston
   // put over the disc's circle would hide what we look at: it makes way

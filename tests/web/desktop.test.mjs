@@ -2,7 +2,8 @@
 // window's canvas, and what the frame, the desktop and the tabs do to it.
 import assert from "node:assert/strict";
 import {after, before, describe, it} from "node:test";
-import {Clock, DEADLINE, anglesOf, disc, framesBetween, launch, look, open, running, serve, until} from "./page.mjs";
+import {Follow} from "./model.mjs";
+import {Clock, DEADLINE, launch, look, open, running, serve, until} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 let site, browser;
@@ -18,11 +19,14 @@ async function visit(query, test) {
   }
 }
 
-// The angle of the disc now, on a 640 x 480 picture with nothing else on it.
-async function angles(page) {
+// The page's clock runs `ms` on, and the window's whole picture must be
+// what the model says: `frames` further on (one every 100 ms unless told)
+// in the history it follows.
+async function runs(page, clock, follow, ms, {frames = ms / 100, size = [640, 480], what = ""} = {}) {
+  await clock.run(ms);
   const p = await look(page);
-  assert.deepEqual([p.width, p.height, p.other], [640, 480, 0]);
-  return anglesOf(disc(p));
+  assert.deepEqual([p.width, p.height], size);
+  assert.equal(follow.next(p, frames), "", `${ms} ms on ${what}`);
 }
 
 function box(page, selector) {
@@ -50,25 +54,13 @@ describe("tarvelmin's web page", () => {
   });
 
   describe("the window", () => {
-    it("shows a red disc on black going round clockwise, 2 degrees every 100 ms", {timeout: TIMEOUT}, () =>
+    it("shows on its canvas what the program draws, frame for frame, 2 degrees every 100 ms", {timeout: TIMEOUT}, () =>
       visit("", async (page) => {
-        const first = await running(page);
+        await running(page);
         assert.equal(await page.$eval(".frame .caption", (e) => e.firstChild.textContent), "tarvelmin demo");
-        assert.deepEqual([first.width, first.height, first.other], [640, 480, 0]);
-        const d = disc(first);
-        assert.deepEqual([d.count, d.width, d.height], [21, 5, 5]);
-        anglesOf(d);
-        // It starts below right of the middle, and leaves that quarter only 2 s later.
-        assert.ok(d.x > 320 && d.y > 240, `the first disc seen is at (${d.x}, ${d.y})`);
-
-        const clock = await Clock.hold(page);
-        let was = await angles(page);
-        for (const frames of [1, 5, 10, 37]) {
-          await clock.run(frames * 100);
-          const now = await angles(page);
-          assert.deepEqual(framesBetween(was, now), [frames], `from ${was} degrees after ${frames * 100} ms`);
-          was = now;
-        }
+        const clock = await Clock.hold(page), follow = new Follow();
+        assert.equal(follow.next(await look(page)), "", "the first frame seen");
+        for (const ms of [100, 500, 1000, 3700]) await runs(page, clock, follow, ms);
       }));
 
     it("is on the screen as on its canvas, frame after frame", {timeout: TIMEOUT}, () =>
@@ -105,8 +97,8 @@ describe("tarvelmin's web page", () => {
     it("stands still while another application is active, and goes on from there", {timeout: TIMEOUT}, () =>
       visit("", async (page) => {
         await running(page);
-        const clock = await Clock.hold(page);
-        const stood = await angles(page);
+        const clock = await Clock.hold(page), follow = new Follow();
+        assert.equal(follow.next(await look(page)), "");
 
         // Clicks at coordinates: page.click() waits for a rendered frame, and
         // a held clock renders none.
@@ -114,54 +106,45 @@ describe("tarvelmin's web page", () => {
         const [x, y] = [frame.right + 50, frame.bottom + 20];
         assert.equal(await page.evaluate((x, y) => document.elementFromPoint(x, y).id, x, y), "desktop");
         await page.mouse.click(x, y);
-        await clock.run(1000);
-        assert.deepEqual(await angles(page), stood, "after a click on the desktop");
+        await runs(page, clock, follow, 1000, {frames: 0, what: "after a click on the desktop"});
         const canvas = await box(page, ".frame canvas");
         await page.mouse.click(canvas.x + canvas.width / 2, canvas.y + canvas.height / 2);
-        await clock.run(500);
-        const back = await angles(page);
-        assert.deepEqual(framesBetween(stood, back), [5], "after a click in the window");
+        await runs(page, clock, follow, 500, {what: "after a click in the window"});
 
         const other = await browser.newPage();
         try {
           await other.bringToFront();
           assert.equal(await page.evaluate(() => document.hidden), true);
-          await clock.run(1000);
-          assert.deepEqual(await angles(page), back, "while another tab is in front");
+          await runs(page, clock, follow, 1000, {frames: 0, what: "while another tab is in front"});
         } finally {
           await other.close();
         }
         await page.bringToFront();
         assert.equal(await page.evaluate(() => document.hidden), false);
-        await clock.run(500);
-        assert.deepEqual(framesBetween(back, await angles(page)), [5], "with its tab in front again");
+        await runs(page, clock, follow, 500, {what: "with its tab in front again"});
       }));
 
-    it("stretches its picture when the grip makes it larger", {timeout: TIMEOUT}, () =>
-      visit("", async (page) => {
-        await running(page);
-        // In real time: moves with a button down wait for a rendered frame.
-        const grip = await box(page, ".frame .grip");
-        const [x, y] = [grip.x + grip.width / 2, grip.y + grip.height / 2];
-        await page.mouse.move(x, y);
-        await page.mouse.down();
-        for (let i = 1; i <= 4; i++) await page.mouse.move(x + i * 160, y + i * 120);
-        await page.mouse.up();
-        await until("a 1280 x 960 canvas", async () => (await look(page))?.width === 1280);
-        const clock = await Clock.hold(page);
-        await clock.run(100);  // a frame drawn at that size
-
-        const p = await look(page);
-        assert.deepEqual([p.width, p.height, p.other], [1280, 960, 0]);
-        assert.deepEqual(await page.$eval(".frame canvas", (e) => [e.clientWidth, e.clientHeight]), [1280, 960]);
-        const d = disc(p);
-        assert.deepEqual([d.count, d.width, d.height], [84, 10, 10]);
-        const was = anglesOf(d, 2);
-        await clock.run(100);
-        const q = await look(page);
-        assert.equal(q.other, 0);
-        assert.deepEqual(framesBetween(was, anglesOf(disc(q), 2)), [1]);
-      }));
+    // The grip drags in real time (moves with a button down wait for a
+    // rendered frame), in one move: one new size. Then frame after frame:
+    // larger, the picture stretched; smaller than the orbit, the marks
+    // outside the part each frame clears stay, shrunk with the rest.
+    for (const [what, [width, height]] of [["larger", [1280, 960]], ["smaller", [317, 223]]])
+      it(`shows what the program draws, stretched, when the grip makes it ${what}`, {timeout: TIMEOUT}, () =>
+        visit("", async (page) => {
+          await running(page);
+          const grip = await box(page, ".frame .grip");
+          const [x, y] = [grip.x + grip.width / 2, grip.y + grip.height / 2];
+          await page.mouse.move(x, y);
+          await page.mouse.down();
+          await page.mouse.move(x + width - 640, y + height - 480);
+          await page.mouse.up();
+          await until(`a ${width} x ${height} canvas`, async () => (await look(page))?.width === width);
+          assert.deepEqual(await page.$eval(".frame canvas", (e) => [e.clientWidth, e.clientHeight]), [width, height]);
+          const clock = await Clock.hold(page), follow = new Follow();
+          await clock.run(100);  // a frame drawn at that size
+          assert.equal(follow.next(await look(page)), "", "the first frame at that size");
+          for (const ms of [100, 100, 300, 1200]) await runs(page, clock, follow, ms, {size: [width, height]});
+        }));
   });
 
   describe("the end", () => {

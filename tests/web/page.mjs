@@ -119,34 +119,6 @@ export function disc(picture) {
   };
 }
 
-// Where the program draws the disc at each angle it takes (0 to 360 in steps
-// of 2), in its 640 x 480 picture: the same sums, truncated the same way.
-function point(angle) {
-  const theta = angle * 3.1415927 / 180;
-  return [Math.trunc(Math.cos(theta) * 80) + 320, Math.trunc(Math.sin(theta) * 80) + 240];
-}
-
-// The angles whose disc sits at the middle of `d` when the 640 x 480 picture
-// is shown `scale` times as large. Two at most: 0 and 360 look alike.
-export function anglesOf(d, scale = 1) {
-  let best = Infinity, found = [];
-  for (let a = 0; a <= 360; a += 2) {
-    const [x, y] = point(a);
-    const far = Math.hypot((x + 0.5) * scale - 0.5 - d.x, (y + 0.5) * scale - 0.5 - d.y);
-    if (far < best - 1e-9) [best, found] = [far, [a]];
-    else if (far < best + 1e-9) found.push(a);
-  }
-  assert.ok(best <= scale, `the disc at (${d.x}, ${d.y}) is on no angle the program draws (scale ${scale})`);
-  return found;
-}
-
-// How many frames lie between two sets of angles: after 360 comes 0.
-export function framesBetween(from, to) {
-  const found = new Set();
-  for (const a of from) for (const b of to) found.add((b / 2 - a / 2 + 181) % 181);
-  return [...found].sort((a, b) => a - b);
-}
-
 // Polls `check` (async, returns a value or something falsy) until it gives a
 // value or the deadline passes.
 export async function until(what, check, deadline = DEADLINE) {
