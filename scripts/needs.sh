@@ -7,7 +7,7 @@ needs() {
   table="$(dirname "${BASH_SOURCE[0]}")/packages"
   for c in "$@"; do
     command -v "$c" >/dev/null 2>&1 && continue
-    package=$(awk -v c="${c##*/}" '!/^#/ { for (i = 3; i <= NF; i++) if ($i == c) { sub(/:.*/, "", $2); print $2; exit } }' "$table")
+    package=$(awk -v c="${c##*/}" '!/^#/ { for (i = 3; i <= NF; i++) if ($i == c) { sub(/:if-missing$/, "", $2); print $2; exit } }' "$table")
     list+="${list:+, }$c (${package:+from the Debian package $package}${package:-in no row of scripts/packages})"
   done
   [ -z "$list" ] && return 0

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Makes what users install, in build/dist/ (made anew each time):
 #   tarvelmin_<version>_amd64.deb       the Debian package (CPack, from the linux preset)
+#   tarvelmin_<version>_arm64.deb       the same for 64-bit ARM (from the linux-arm64 preset)
 #   tarvelmin-<version>-windows.zip     the 32- and 64-bit tarvelmin.exe and a README.txt
 #   tarvelmin-<version>-web/, .zip      the web page, for any static web server
 # Installs what is missing and builds what it packs first; ends with a list
@@ -11,7 +12,7 @@ cd "$root"
 bash scripts/setup.sh
 source scripts/needs.sh
 # CPack's Debian generator works out the dependencies with file and dpkg-shlibdeps.
-needs cmake cpack file dpkg-shlibdeps rsvg-convert icotool i686-w64-mingw32-windres x86_64-w64-mingw32-windres
+needs cmake cpack file dpkg-shlibdeps aarch64-linux-gnu-g++ rsvg-convert icotool i686-w64-mingw32-windres x86_64-w64-mingw32-windres
 bash scripts/web-deps.sh
 
 build() {
@@ -21,6 +22,7 @@ build() {
   cmake --build --preset "$preset" --target "$@"
 }
 build linux tarvelmin tarvelmin-record icons
+build linux-arm64 tarvelmin tarvelmin-record icons
 build win32 tarvelmin
 build win64 tarvelmin
 build web tarvelmin
@@ -32,10 +34,16 @@ work="$root/build/package-work"
 rm -rf "$dist" "$work"
 mkdir -p "$dist" "$work"
 
-# The Debian package; CPack's own working files stay out of dist/.
-cpack --config build/linux/CPackConfig.cmake -B "$work/deb" >"$work/cpack.log" 2>&1 ||
-  { cat "$work/cpack.log" >&2; exit 1; }
-mv "$work/deb/tarvelmin_${version}_amd64.deb" "$dist/"
+# The Debian packages; CPack's own working files stay out of dist/. The
+# arm64 one's dependencies come from its arm64 programs and the arm64
+# libraries installed here.
+for arch in amd64 arm64; do
+  preset=linux
+  [ "$arch" = amd64 ] || preset=linux-$arch
+  cpack --config "build/$preset/CPackConfig.cmake" -B "$work/deb-$arch" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log" >&2; exit 1; }
+  mv "$work/deb-$arch/tarvelmin_${version}_$arch.deb" "$dist/"
+done
 
 # Windows: each architecture's program, stripped, in a folder of its own.
 win="$work/windows/tarvelmin-$version"

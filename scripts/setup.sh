@@ -18,9 +18,14 @@ done < <(grep -v '^#' "$(dirname "$0")/packages" | grep -v '^[[:space:]]*$')
 SUDO=""
 [ "$(id -u)" -eq 0 ] || SUDO=sudo
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
-fi
+# Packages of another architecture (wine32:i386, the arm64 libraries) need
+# it known to dpkg.
+for arch in $(printf '%s\n' "${packages[@]}" | sed -n 's/^[^:]*://p' | sort -u); do
+  [ "$arch" = "$(dpkg --print-architecture)" ] && continue
+  if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+    $SUDO dpkg --add-architecture "$arch"
+  fi
+done
 
 # The web build compiles pixman and FreeType from Debian's source packages.
 sources=/etc/apt/sources.list.d/tarvelmin-sources.sources

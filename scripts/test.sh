@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every configuration and runs every test:
-# native, AddressSanitizer/UBSan, wasm32 under node, the 32- and 64-bit Windows builds under Wine
-# (the Win32-behaviour tests and tarvelmin.exe itself), each where its programs
-# can run here (TARVELMIN_WINE_SKIP="win32" leaves one out on purpose), and a
-# bounded fuzzing run. Ends with one line "tests: N passed, N failed".
+# native, AddressSanitizer/UBSan, arm64 under qemu's emulator, wasm32 under
+# node, the 32- and 64-bit Windows builds under Wine (the Win32-behaviour
+# tests and tarvelmin.exe itself), each where its programs can run here
+# (TARVELMIN_WINE_SKIP="win32" leaves one out on purpose), and a bounded
+# fuzzing run. Ends with one line "tests: N passed, N failed".
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -50,6 +51,45 @@ native() {
 
 step linux native linux
 count "$logs/linux.log"
+
+# 64-bit ARM, in the background beside the steps below (at a lower
+# priority, so that it mostly takes what they leave idle); it reports before
+# the package step, which packs its build. The build always; under the
+# emulator, where it runs an arm64 program here, the tests that need no
+# display and a lap recorded on arm64 compared byte for byte with the
+# native one (the linux step built the native recorder). Its counts come
+# back through build/test-logs/arm64.state.
+arm64() {
+  renice -n 10 -p "$BASHPID" >/dev/null
+  passed=0 failed=0 broken=() not_run=()
+  step linux-arm64-build bash -c 'cmake --preset linux-arm64 && cmake --build --preset linux-arm64 --target \
+    win32_tests layer_tests program_tests tarvelmin tarvelmin-record icons'
+  local status=0 why p f
+  why=$(scripts/run-arm64.sh --check 2>&1) || status=$?
+  if [ ${#broken[@]} -gt 0 ]; then
+    :
+  elif [ "$status" -eq 2 ]; then
+    echo "!! the arm64 tests: ${why#arm64: }"
+    broken+=(linux-arm64)
+  elif [ "$status" -ne 0 ]; then
+    echo "-- not run: the arm64 tests and lap: ${why#arm64: }"
+    not_run+=(linux-arm64 arm64-lap)
+  else
+    step linux-arm64 ctest --preset linux-arm64 --output-on-failure --timeout 600 -V
+    count "$logs/linux-arm64.log"
+    step arm64-lap bash tests/arm64/lap.sh
+    if read -r p f < <(sed -nE 's/^arm64-lap: ([0-9]+) passed, ([0-9]+) failed$/\1 \2/p' "$logs/arm64-lap.log"); then
+      passed=$((passed + p))
+      failed=$((failed + f))
+    fi
+  fi
+  echo "$passed $failed" >"$logs/arm64.state"
+  echo "${broken[*]}" >>"$logs/arm64.state"
+  echo "${not_run[*]}" >>"$logs/arm64.state"
+}
+rm -f "$logs/arm64.state"
+(arm64) >"$logs/arm64.out" 2>&1 &
+arm64_job=$!
 step linux-asan native linux-asan
 count "$logs/linux-asan.log"
 # The same Win32-behaviour, layer and whole-program tests as wasm32 under
@@ -110,8 +150,22 @@ done
 if [ -z "$ran_wine" ]; then
   echo "-- no Windows program can run here under Wine: both builds were made, none of them was run"
 fi
+# The arm64 steps' report.
+wait "$arm64_job"
+cat "$logs/arm64.out"
+{
+  read -r p f
+  read -r -a more_broken
+  read -r -a more_not_run
+} <"$logs/arm64.state" || { p=0 f=0 more_broken=(arm64) more_not_run=(); }
+passed=$((passed + p))
+failed=$((failed + f))
+broken+=("${more_broken[@]}")
+not_run+=("${more_not_run[@]}")
+
 # The packages as a user installs them: the .deb into a fresh Debian root of
-# the test's own, the Windows zip's programs, the desktop files validated.
+# the test's own (the arm64 one into an arm64 root where it can), the
+# Windows zip's programs, the desktop files validated.
 step package bash tests/package/check.sh
 if read -r p f n < <(sed -nE 's/^package: ([0-9]+) passed, ([0-9]+) failed, ([0-9]+) not run$/\1 \2 \3/p' \
   "$logs/package.log"); then

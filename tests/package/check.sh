@@ -6,6 +6,11 @@
 #    runs the programs there and starts tarvelmin from its desktop entry on
 #    an Xvfb of our own; validates the installed desktop entry, AppStream
 #    metadata and man pages;
+#  - reads the arm64 Debian package: the same files, its architecture, arm64
+#    programs, the same libraries' packages as dependencies; installs it with
+#    apt into a fresh arm64 Debian 12 root (build/package-root-arm64), whose
+#    programs run under qemu's emulator, where this machine can, and runs the
+#    programs there;
 #  - reads the Windows zip: both programs, GUI, with version, manifest and
 #    icon; runs each under Wine where this machine can (scripts/run-wine.sh
 #    --check) with the Wine test of tarvelmin.exe beside it.
@@ -13,12 +18,22 @@
 # on this machine: neither passed nor failed), then
 # "package: N passed, N failed, N not run"; the exit code is 1 if any failed.
 # Logs go to build/test-logs/package/. Needs root (chroot, mount).
+#
+# tests/package/check.sh --arm64-root make|check: only makes the arm64 root
+# (scripts/test.sh does so early, beside other steps), or only the checks
+# in it; scripts/package.sh must have run for the second.
 set -uo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)
 cd "$root" || exit 1
+stage=""
+[ "${1:-}" != --arm64-root ] || stage=${2:-check}
 logs="$root/build/test-logs/package"
-rm -rf "$logs"
+if [ -z "$stage" ]; then
+  rm -rf "$logs"
+else
+  logs+=/arm64
+fi
 mkdir -p "$logs"
 passed=0
 failed=0
@@ -59,32 +74,38 @@ cleanup() {
 trap cleanup EXIT
 
 source scripts/needs.sh
-if ! needs mmdebstrap unzip file x86_64-w64-mingw32-windres desktop-file-validate appstreamcli groff Xvfb \
+if [ -z "$stage" ] && ! needs mmdebstrap arch-test unshare unzip file x86_64-w64-mingw32-windres desktop-file-validate appstreamcli groff Xvfb \
   xdpyinfo xwininfo xprop xdotool import convert python3 2>"$logs/needs.log"; then
   fail "what the package checks run is installed" "$logs/needs.log"
   summary
 fi
-if ! bash scripts/package.sh >"$logs/package.log" 2>&1; then
-  fail "scripts/package.sh makes the packages" "$logs/package.log"
-  summary
+if [ -z "$stage" ]; then
+  if ! bash scripts/package.sh >"$logs/package.log" 2>&1; then
+    fail "scripts/package.sh makes the packages" "$logs/package.log"
+    summary
+  fi
+  ok "scripts/package.sh makes the packages"
 fi
-ok "scripts/package.sh makes the packages"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/linux/CMakeCache.txt)
-deb="tarvelmin_${version}_amd64.deb"
+# The root's architecture and the package installed in it.
+arch=amd64
+[ -z "$stage" ] || arch=arm64
+deb="tarvelmin_${version}_${arch}.deb"
 
 # ---- Debian 12 ----------------------------------------------------------------
 
 # A fresh Debian 12 root: Essential packages and apt, nothing else, from
-# this machine's Debian mirror.
-store="$root/build/package-root"
+# this machine's Debian mirror; for arm64, its programs run under the
+# emulator.
+store="$root/build/package-root$([ "$arch" = amd64 ] || echo "-$arch")"
 base="$store/base"
 make_root() {
   [ -f "$store/base.ready" ] && return 0
   rm -rf --one-file-system "$base"
   mkdir -p "$store"
   local start=$SECONDS
-  echo "package: making a fresh Debian 12 root in $base (once per machine)"
-  mmdebstrap --variant=apt --mode=root bookworm "$base" \
+  echo "package: making a fresh $arch Debian 12 root in $base (once per machine)"
+  mmdebstrap --variant=apt --mode=root --architectures="$arch" bookworm "$base" \
     "deb http://deb.debian.org/debian bookworm main" \
     "deb http://deb.debian.org/debian bookworm-updates main" \
     "deb http://deb.debian.org/debian-security bookworm-security main" || return 1
@@ -100,12 +121,19 @@ open_root() {
   grep " ${run}[ /]" /proc/mounts | cut -d' ' -f2 | sort -r | xargs -r -n 1 umount -l
   rm -rf --one-file-system "$store/upper" "$store/overlay-work" "$run"
   mkdir -p "$store/upper" "$store/overlay-work" "$run" "$store/apt-lists"
-  if mount -t overlay overlay -o "lowerdir=$base,upperdir=$store/upper,workdir=$store/overlay-work" "$run" 2>/dev/null; then
+  # In a user namespace, dpkg (under the emulator) met EXDEV renaming its
+  # new directories on the overlay: there, a copy.
+  if [ "$(readlink /proc/self/ns/user)" = "$(readlink /proc/1/ns/user)" ] &&
+    mount -t overlay overlay -o "lowerdir=$base,upperdir=$store/upper,workdir=$store/overlay-work" "$run" 2>/dev/null; then
     mounts+=("$run")
   else
     cp -a "$base/." "$run/"
   fi
   mount -t proc proc "$run/proc" && mounts+=("$run/proc") || return 1
+  # A root made in a user namespace has no device files of its own.
+  if [ ! -c "$run/dev/null" ]; then
+    mount --rbind /dev "$run/dev" && mounts+=("$run/dev") || return 1
+  fi
   mount --bind "$store/apt-lists" "$run/var/lib/apt/lists" && mounts+=("$run/var/lib/apt/lists") || return 1
   cp /etc/resolv.conf "$run/etc/resolv.conf"
   cp "build/dist/$deb" "$run/root/"
@@ -123,10 +151,23 @@ versions() {
     in_root tarvelmin --help | grep TARVELMIN_HOST && in_root tarvelmin-record --help | grep -- --frames
 }
 
+# The installed recorder's lap is the one tarvelmin-record in build/linux records.
+record_in_root() {
+  in_root sh -c 'tarvelmin-record --frames 3 --out /tmp/lap' || return 1
+  build/linux/tools/tarvelmin-record --frames 3 --out "$work/lap" || return 1
+  local f
+  for f in frame-0001.png frame-0002.png frame-0003.png orbit.gif; do
+    cmp "$work/lap/$f" "$run/tmp/lap/$f" || return 1
+  done
+  [ "$(ls "$run/tmp/lap")" = "$(ls "$work/lap")" ] || { echo "other files than $(ls "$work/lap" | tr '\n' ' ')"; return 1; }
+}
+
 debian_checks() {
+  local fresh="a fresh Debian 12"
+  [ "$arch" = amd64 ] || fresh="a fresh $arch Debian 12 (under the emulator)"
   in_root sh -c "apt-get update && cd /root && apt install -y ./$deb" >"$logs/apt-install.log" 2>&1 ||
-    { fail "apt install ./$deb in a fresh Debian 12" "$logs/apt-install.log"; return; }
-  ok "apt install ./$deb in a fresh Debian 12 pulls in all it needs"
+    { fail "apt install ./$deb in $fresh" "$logs/apt-install.log"; return; }
+  ok "apt install ./$deb in $fresh pulls in all it needs"
 
   # What users reach: the version, a short help, and one line when there is no display.
   check "tarvelmin and tarvelmin-record answer --version ($version) and --help" "$logs/version.log" versions
@@ -138,18 +179,16 @@ debian_checks() {
     { echo "exit $status; stdout:"; cat "$work/out"; echo "stderr:"; cat "$work/err"; } >"$logs/no-display.log"
     fail "tarvelmin without a display says so in one line and exits with 1" "$logs/no-display.log"
   fi
-  check "tarvelmin-record records 3 frames and a GIF in the root" "$logs/record.log" \
-    in_root sh -c 'tarvelmin-record --frames 3 --out /tmp/lap && test -s /tmp/lap/frame-0003.png && test -s /tmp/lap/orbit.gif'
+  check "tarvelmin-record records 3 frames and a GIF in the root, byte for byte the build's own recorder's" \
+    "$logs/record.log" record_in_root
 
   # Exactly the programs and their desktop files: no tests, benchmarks or tools nobody runs.
   in_root dpkg -L tarvelmin | while read -r f; do [ -d "$run$f" ] || echo "$f"; done | sort >"$work/files"
-  printf '%s\n' /usr/bin/tarvelmin /usr/bin/tarvelmin-record /usr/share/applications/tarvelmin.desktop \
-    /usr/share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/tarvelmin.png \
-    /usr/share/icons/hicolor/scalable/apps/tarvelmin.svg /usr/share/man/man1/tarvelmin{,-record}.1 \
-    /usr/share/metainfo/org.tarvelmin.tarvelmin.metainfo.xml | sort >"$work/expected"
   check "the package installs the two programs, desktop entry, icons, metainfo and man pages, nothing else" \
-    "$logs/files.log" diff "$work/expected" "$work/files"
+    "$logs/files.log" diff <(expected_files) "$work/files"
 
+  # The rest is the same files on every architecture, and a display.
+  [ "$arch" = amd64 ] || return 0
   local share="$run/usr/share"
   check "desktop-file-validate passes on the installed desktop entry" "$logs/desktop.log" \
     desktop-file-validate "$share/applications/tarvelmin.desktop"
@@ -166,6 +205,14 @@ debian_checks() {
     done' _ "$share"
 
   desktop_entry_checks
+}
+
+# What the package installs, on every architecture.
+expected_files() {
+  printf '%s\n' /usr/bin/tarvelmin /usr/bin/tarvelmin-record /usr/share/applications/tarvelmin.desktop \
+    /usr/share/icons/hicolor/{16x16,24x24,32x32,48x48,64x64,128x128,256x256}/apps/tarvelmin.png \
+    /usr/share/icons/hicolor/scalable/apps/tarvelmin.svg /usr/share/man/man1/tarvelmin{,-record}.1 \
+    /usr/share/metainfo/org.tarvelmin.tarvelmin.metainfo.xml | sort
 }
 
 # Xvfb of our own, on a display it picks; answers before anything uses it.
@@ -239,6 +286,63 @@ desktop_entry_checks() {
   ok "$what"
 }
 
+# ---- Debian 12 on arm64: where arm64 programs run -----------------------------
+
+# Whether the kernel runs an arm64 program by itself (a binfmt_misc
+# registration sends it to the emulator). scripts/run-arm64.sh --check made
+# the probe.
+arm64_runs_here() { [ "$("$root/build/arm64-probe/probe" 2>/dev/null)" = arm64 ]; }
+
+# Runs a command where arm64 programs run, when the kernel does not run them
+# already: in a user namespace of its own (the ids mapped one to one) whose
+# own binfmt_misc (Linux 6.7 on) sends them to the emulator, so that the
+# kernel's registrations stay as they are. Where this cannot be (in a
+# chroot the kernel makes no user namespace), says why in one line with
+# exit code 77.
+in_arm64_namespace() {
+  local go="$work/namespace-go" pid status=0
+  mkfifo "$go" || return 1
+  unshare --user --mount --pid --fork --kill-child bash -c '
+      read -r _ <"$0" || exit 77
+      mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null ||
+        { echo "a user namespace gets no binfmt_misc of its own here (Linux 6.7 on)"; exit 77; }
+      grep -v "^#" /usr/lib/binfmt.d/qemu-aarch64.conf >/proc/sys/fs/binfmt_misc/register ||
+        { echo "the emulator could not be registered in the namespace'"'"'s binfmt_misc"; exit 77; }
+      shift
+      exec "$@"' "$go" _ "$@" &
+  pid=$!
+  # Once it has its user namespace, its ids are mapped from here.
+  local deadline=$((SECONDS + 60))
+  while kill -0 "$pid" 2>/dev/null && [ "$(readlink "/proc/$pid/ns/user")" = "$(readlink /proc/self/ns/user)" ]; do
+    [ "$SECONDS" -lt "$deadline" ] || { kill "$pid"; break; }
+    sleep 0.05
+  done
+  if kill -0 "$pid" 2>/dev/null && echo "0 0 65536" >"/proc/$pid/uid_map" && echo "0 0 65536" >"/proc/$pid/gid_map"; then
+    timeout 60 sh -c 'echo go >"$1"' _ "$go"
+  else
+    kill "$pid" 2>/dev/null
+    wait "$pid"
+    echo "no user namespace of our own can be made here (in a chroot the kernel makes none)"
+    return 77
+  fi
+  wait "$pid" || status=$?
+  return "$status"
+}
+
+if [ -n "$stage" ]; then
+  if [ "${3:-}" != inside ] && ! arm64_runs_here; then
+    in_arm64_namespace bash "$0" --arm64-root "$stage" inside
+    exit
+  fi
+  arm64_runs_here || { echo "arm64 programs do not run even here"; exit 77; }
+  make_root >"$logs/root.log" 2>&1 ||
+    { echo "FAIL: mmdebstrap makes an arm64 Debian 12 root"; tail -n 20 "$logs/root.log" | sed 's/^/    /'; exit 1; }
+  grep '^package:' "$logs/root.log"
+  [ "$stage" = make ] && exit 0
+  if open_root >"$logs/open-root.log" 2>&1; then debian_checks; else fail "entering the arm64 Debian 12 root" "$logs/open-root.log"; fi
+  summary
+fi
+
 if [ "$(id -u)" -ne 0 ]; then
   not_run "the Debian package in a fresh Debian 12 root: making one and entering it needs root"
 elif ! make_root >"$logs/root.log" 2>&1; then
@@ -246,6 +350,58 @@ elif ! make_root >"$logs/root.log" 2>&1; then
 else
   grep '^package:' "$logs/root.log"
   if open_root >"$logs/open-root.log" 2>&1; then debian_checks; else fail "entering the Debian 12 root" "$logs/open-root.log"; fi
+fi
+
+# ---- arm64 --------------------------------------------------------------------
+
+arm64_deb="build/dist/tarvelmin_${version}_arm64.deb"
+# The Depends field's package names, one a line.
+depends() { dpkg-deb -f "$1" Depends | tr ',' '\n' | sed 's/(.*//; s/[[:space:]]//g' | sort; }
+arm64_control() {
+  local a
+  a=$(dpkg-deb -f "$arm64_deb" Architecture) || return 1
+  echo "Architecture: $a"
+  [ "$a" = arm64 ] || return 1
+  # Worked out from the arm64 programs, the same libraries' packages as for amd64.
+  diff <(depends "build/dist/$deb") <(depends "$arm64_deb")
+}
+arm64_programs() {
+  mkdir -p "$work/arm64-deb"
+  dpkg-deb -x "$arm64_deb" "$work/arm64-deb" || return 1
+  local p
+  for p in tarvelmin tarvelmin-record; do
+    file "$work/arm64-deb/usr/bin/$p"
+    file -b "$work/arm64-deb/usr/bin/$p" | grep -q '^ELF 64-bit LSB .* ARM aarch64' || return 1
+  done
+}
+check "the arm64 package holds the same files as the amd64 one" "$logs/arm64-files.log" \
+  diff <(expected_files) <(dpkg-deb -c "$arm64_deb" | awk '$1 !~ /^d/ { sub(/^\./, "", $6); print $6 }' | sort)
+check "the arm64 package is for Architecture arm64, depending on the amd64 one's libraries" \
+  "$logs/arm64-control.log" arm64_control
+check "the arm64 package's programs are 64-bit ARM ELF programs" "$logs/arm64-programs.log" arm64_programs
+
+what="the arm64 package in a fresh arm64 Debian 12 root, under the emulator"
+status=0
+why=$(scripts/run-arm64.sh --check 2>&1) || status=$?
+if [ "$(id -u)" -ne 0 ]; then
+  not_run "$what: making one and entering it needs root"
+elif [ "$status" -eq 2 ]; then
+  fail "$what: ${why#arm64: }"
+elif [ "$status" -ne 0 ]; then
+  not_run "$what: ${why#arm64: }"
+else
+  status=0
+  bash "$0" --arm64-root check >"$logs/arm64-root.log" 2>&1 || status=$?
+  if [ "$status" -eq 77 ]; then
+    not_run "$what: this kernel runs no arm64 program by itself, and $(tail -n 1 "$logs/arm64-root.log")"
+  else
+    grep -v '^package: [0-9]' "$logs/arm64-root.log"
+    passed=$((passed + $(grep -c '^ok:' "$logs/arm64-root.log")))
+    failed=$((failed + $(grep -c '^FAIL:' "$logs/arm64-root.log")))
+    not_run=$((not_run + $(grep -c '^not run:' "$logs/arm64-root.log")))
+    # One that ended without its summary failed in a way of its own.
+    grep -q '^package: [0-9]' "$logs/arm64-root.log" || fail "$what: it ended with $status" "$logs/arm64-root.log"
+  fi
 fi
 
 # ---- Windows ------------------------------------------------------------------
