@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "headless.h"
-#include "message_names.h"
 #include "options.h"
 #include "pictures.h"
+#include "w32/names.h"
 #include "w32/startup.h"
 #include "win32.h"
 
@@ -24,20 +24,6 @@ namespace {
 const char kTool[] = "tarvelmin-record";
 const char kProgramClass[] = "tarvelmin";
 const int kTickCentiseconds = 10;  // the program's 100 ms timer
-
-// What lParam points to, for the messages whose lParam is a pointer: the
-// address itself would differ from run to run.
-const char* PointedTo(UINT message, WPARAM wParam) {
-  switch (message) {
-    case WM_CREATE:
-    case WM_NCCREATE: return "&CREATESTRUCTA";
-    case WM_GETMINMAXINFO: return "&MINMAXINFO";
-    case WM_WINDOWPOSCHANGING:
-    case WM_WINDOWPOSCHANGED: return "&WINDOWPOS";
-    case WM_NCCALCSIZE: return wParam ? "&NCCALCSIZE_PARAMS" : "&RECT";
-    default: return nullptr;
-  }
-}
 
 // One line per call of the window procedure, in the order the calls began,
 // indented by how deeply they nest; a line is complete once its call returns.
@@ -50,10 +36,11 @@ class Trace {
   }
   void Entered(UINT message, WPARAM wParam, LPARAM lParam) {
     char name[16];
-    const char* known = MessageName(message);
+    const char* known = w32::MessageName(message);
     if (!known) std::snprintf(name, sizeof name, "0x%04X", message);
     char lp[32];
-    const char* pointed = PointedTo(message, wParam);
+    // What lParam points to, rather than an address that differs from run to run.
+    const char* pointed = w32::RecordNamed(message, wParam);
     if (pointed)
       std::snprintf(lp, sizeof lp, "%s", pointed);
     else
