@@ -21,6 +21,34 @@
 #include "w32/trace.h"
 #include "win32/sequences.h"
 
+#ifdef __EMSCRIPTEN__
+#include <emscripten.h>
+extern "C" void tarvelmin_trace(int on);  // hosts/web_trace.cpp, as the page calls it
+
+// What the page would do: keep what Module.desk.trace hears.
+EM_JS(void, KeepWhatThePageHears, (), {
+  Module.desk = Module.desk || {};
+  Module.desk.heard = [];
+  Module.desk.trace = (began, e) => Module.desk.heard.push({began, e});
+});
+EM_JS(int, HeardByThePage, (), { return Module.desk.heard.length; });
+// Every event began and then returned with a result; among them the first
+// tick's timer message, posted, and its blit with the rectangle and DD_OK.
+EM_JS(int, ThePageHeardATick, (), {
+  const heard = Module.desk.heard;
+  const began = new Set();
+  let unmatched = 0;
+  for (const h of heard) {
+    if (h.began) began.add(h.e.serial);
+    else if (!began.has(h.e.serial) || h.e.result === null) unmatched++;
+  }
+  const timer = heard.find((h) => h.began && h.e.kind === "message" && h.e.name === "WM_TIMER" && h.e.posted);
+  const blt = heard.find((h) => !h.began && h.e.name === "IDirectDrawSurface::Blt");
+  return unmatched === 0 && 2 * began.size === heard.length && timer !== undefined && blt !== undefined &&
+         blt.e.result === "DD_OK" && blt.e.fields[1][0] === "destRect" && blt.e.fields[1][1] === "{4,23,644,503}";
+});
+#endif
+
 namespace {
 
 using w32::trace::Event;
@@ -343,5 +371,18 @@ TEST(Trace, ListeningChangesNothingAndHearsEveryMessageTheHostSaw) {
     EXPECT_EQ(std::vector<std::string>{}, heard.broken);
   }
 }
+
+#ifdef __EMSCRIPTEN__
+TEST(Trace, ThePageHearsEveryEventOnceItListensAndNothingBefore) {
+  KeepWhatThePageHears();
+  ASSERT_EQ(0, RunProgram(150));
+  EXPECT_EQ(0, HeardByThePage());
+  headless::Reset();
+  tarvelmin_trace(1);
+  ASSERT_EQ(0, RunProgram(150));
+  tarvelmin_trace(0);
+  EXPECT_TRUE(ThePageHeardATick());
+}
+#endif
 
 }  // namespace
