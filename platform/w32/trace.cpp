@@ -283,7 +283,7 @@ template <class T>
 void Rewrap(const T&) {}
 
 template <class R, class Impl, class... A>
-R Plain(Impl& impl, A&... args) {
+R Plain(Impl& impl, A... args) {
   if constexpr (std::is_void_v<R>) {
     impl(args...);
     (Rewrap(args), ...);
@@ -295,7 +295,7 @@ R Plain(Impl& impl, A&... args) {
 }
 
 template <class R, class Impl, class... A>
-__attribute__((noinline)) R Recorded(const Spec& spec, const void* self, Impl& impl, A&... args) {
+__attribute__((noinline)) R Recorded(const Spec& spec, const void* self, Impl& impl, A... args) {
   const Raw raw[] = {ToRaw(args)..., Raw{0, nullptr}};
   const int slot = Begin(spec, self, raw);
   if constexpr (std::is_void_v<R>) {
@@ -309,7 +309,7 @@ __attribute__((noinline)) R Recorded(const Spec& spec, const void* self, Impl& i
 }
 
 template <class R, class Impl, class... A>
-inline R Through(const Spec& spec, const void* self, Impl&& impl, A&... args) {
+inline R Through(const Spec& spec, const void* self, Impl impl, A... args) {
   if (__builtin_expect(!g_on, 1)) return Plain<R>(impl, args...);
   return Recorded<R>(spec, self, impl, args...);
 }
@@ -350,7 +350,7 @@ class EdgeBase : public I {
 
   HRESULT QueryInterface(REFIID riid, void** object) override {
     return Through<HRESULT>(Names<I>::kQuery, Self(),
-                            [this](REFIID r, void**& out) {
+                            [this](const IID& r, void** out) {
                               HRESULT hr = m_inner->QueryInterface(r, out);
                               // The layer answers with the object itself: the program gets us.
                               if (SUCCEEDED(hr) && out && *out == static_cast<void*>(m_inner)) {
@@ -391,7 +391,7 @@ class EdgeBase : public I {
   result name(W32_EACH(W32_PARAMETER, __VA_ARGS__)) override {                                         \
     static constexpr Param kParams[] = {W32_EACH(W32_PARAM_SPEC, __VA_ARGS__)};                        \
     static constexpr Spec kSpec{label, Kind::shown, kParams, int(std::size(kParams))};                 \
-    return Through<result>(kSpec, Self(), [this](auto&... a) { return m_inner->name(Unwrap(a)...); }, \
+    return Through<result>(kSpec, Self(), [this](auto... a) { return m_inner->name(Unwrap(a)...); }, \
                            W32_EACH(W32_ARGUMENT, __VA_ARGS__));                                        \
   }
 #define W32_EDGE_METHOD0(label, result, shown, name)                            \
@@ -536,7 +536,7 @@ void Host::ProcReturned(LRESULT result) {
   result name(W32_EACH(W32_PARAMETER, __VA_ARGS__)) {                                                    \
     static constexpr Param kParams[] = {W32_EACH(W32_PARAM_SPEC, __VA_ARGS__)};                          \
     static constexpr Spec kSpec{#name, Kind::shown, kParams, int(std::size(kParams))};                   \
-    return Through<result>(kSpec, nullptr, [](auto&... a) { return ::name(Unwrap(a)...); },             \
+    return Through<result>(kSpec, nullptr, [](auto... a) { return ::name(Unwrap(a)...); },             \
                            W32_EACH(W32_ARGUMENT, __VA_ARGS__));                                          \
   }
 #define W32_EDGE_CALL0(result, shown, name)                                        \
@@ -559,7 +559,7 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
   va_list args;
   va_start(args, format);
   const int written =
-      Through<int>(kSpec, nullptr, [&](LPSTR& b, LPCSTR& f) { return ::wvsprintfA(b, f, args); }, buffer, format);
+      Through<int>(kSpec, nullptr, [&](LPSTR b, LPCSTR f) { return ::wvsprintfA(b, f, args); }, buffer, format);
   va_end(args);
   return written;
 }
