@@ -153,6 +153,7 @@ TEST_F(Recorder, RefusesWhatItCannotDoInOneLineAndWritesNothing) {
                         Case{{"--show", "sideways"}, "--show"}, Case{{"--colour"}, "unknown option"},
                         Case{{"--fail", "Paint"}, "--fail"}, Case{{"--fail", "Blt:x"}, "--fail"},
                         Case{{"--trace-calls="}, "needs a file name"},
+                        Case{{"--trace", "t", "--trace-calls", "t"}, "different files"},
                         Case{{"--out", (m_dir / "file/pics").string()}, "cannot make the folder"}}) {
     Result r = Record(c.args, m_dir);
     EXPECT_EQ(2, r.exitCode) << c.args[0];

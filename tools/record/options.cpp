@@ -143,6 +143,10 @@ bool ParseRecordOptions(int count, const char* const* args, RecordOptions* optio
       (arg == "--trace" ? o.trace : o.traceCalls) = value;
     }
   }
+  if (!o.trace.empty() && o.trace == o.traceCalls) {
+    *error = "--trace and --trace-calls write different files, not both '" + o.trace + "'";
+    return false;
+  }
   *options = o;
   return true;
 }
