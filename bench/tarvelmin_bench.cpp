@@ -2,6 +2,7 @@
 // frame into a larger client area costs, each beside the least it could cost:
 //   Floor/640x480     clearing a 640 x 480 frame and copying it once
 //   Tick/640x480      the real program: RenderFrame and Present
+//   TickTraced/..     the same while the trace is written as text (w32/trace.h)
 //   Present/WxH       the 640 x 480 back surface stretched into a W x H client area
 //   Fill/WxH          filling that client area: the least a stretch into it costs
 //   PixmanStretch/..  pixman's own nearest filter doing the same stretch
@@ -23,6 +24,7 @@
 #include "tarvelmin.h"
 #include "w32/ddraw/blit.h"
 #include "w32/host.h"
+#include "w32/trace.h"
 
 namespace {
 
@@ -50,22 +52,37 @@ void Floor(benchmark::State& state) {
   Bytes(state, kFrameWidth, kFrameHeight);
 }
 
+// Writes each event of the trace as a line of text, as the recorder does.
+class Lines : public w32::trace::Listener {
+ public:
+  void Returned(const w32::trace::Event& e) override {
+    m_line = w32::trace::Line(e);
+    benchmark::DoNotOptimize(m_line.data());
+  }
+
+ private:
+  std::string m_line;
+};
+
 // The program as it runs: WinMain sets it up, and once the window exists a
 // scripted step runs the measured ticks inside the message loop, then
-// closes the window.
-void Tick(benchmark::State& state) {
+// closes the window. Traced: while a listener writes every call as a line.
+void Tick(benchmark::State& state, bool traced) {
   headless::Reset(1024, 768);
   g_angle = 50;
   g_active = 0;
   bool ran = false;
+  Lines lines;
   headless::At(0, [&] {
     HWND hwnd = FindWindowA("tarvelmin", NULL);
     if (!hwnd || !g_app || !g_active) return;
     ran = true;
+    if (traced) w32::trace::AddListener(&lines);
     for (auto _ : state) {
       RenderFrame(hwnd);
       if (g_app->Present() != DD_OK) state.SkipWithError("Present failed");
     }
+    w32::trace::RemoveListener(&lines);
     headless::CloseAt(headless::Now(), hwnd);
   });
   WinMain(GetModuleHandleA(NULL), NULL, const_cast<char*>(""), SW_SHOWDEFAULT);
@@ -185,7 +202,8 @@ void PixmanStretch(benchmark::State& state, int dw, int dh) {
 void Register() {
   const auto us = benchmark::kMicrosecond;
   benchmark::RegisterBenchmark("Floor/640x480", Floor)->Unit(us);
-  benchmark::RegisterBenchmark("Tick/640x480", Tick)->Unit(us);
+  benchmark::RegisterBenchmark("Tick/640x480", Tick, false)->Unit(us);
+  benchmark::RegisterBenchmark("TickTraced/640x480", Tick, true)->Unit(us);
   for (auto [w, h] : {std::pair{1280, 960}, {1366, 768}, {1920, 1080}, {3840, 2160}}) {
     const std::string size = std::to_string(w) + "x" + std::to_string(h);
     benchmark::RegisterBenchmark(("Present/" + size).c_str(), Present, w, h)->Unit(us);

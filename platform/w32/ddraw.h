@@ -171,6 +171,11 @@ struct DDBLTFX {
 };
 typedef DDBLTFX* LPDDBLTFX;
 
+// The methods of each interface and DirectDrawCreate, as rows of tables in
+// the form windows.h gives its calls (result type, how the trace shows the
+// result, name, then each parameter as (type, name, how the trace shows it)).
+// IUnknown's three methods are the same in every interface and stand apart.
+
 struct IUnknown {
   virtual HRESULT QueryInterface(REFIID riid, void** object) = 0;
   virtual ULONG AddRef() = 0;
@@ -180,41 +185,63 @@ struct IUnknown {
   ~IUnknown() = default;
 };
 
+struct IDirectDrawClipper;
+struct IDirectDrawSurface;
+struct IDirectDraw;
+typedef IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
+typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
+typedef IDirectDraw* LPDIRECTDRAW;
+
+// clang-format off
+#define W32_CLIPPER_METHODS(F, F0)                                                                  \
+  F(HRESULT, HResult, SetHWnd, (DWORD, flags, Hex), (HWND, hwnd, Window))                           \
+  F(HRESULT, HResult, GetHWnd, (HWND*, hwnd, OutWindow))
+
+#define W32_SURFACE_METHODS(F, F0)                                                                  \
+  F(HRESULT, HResult, Blt, (LPRECT, destRect, Rect), (IDirectDrawSurface*, source, Surface),        \
+    (LPRECT, sourceRect, Rect), (DWORD, flags, BltFlags), (LPDDBLTFX, fx, BltFx))                   \
+  F(HRESULT, HResult, GetDC, (HDC*, hdc, OutDc))                                                    \
+  F(HRESULT, HResult, ReleaseDC, (HDC, hdc, Dc))                                                    \
+  F(HRESULT, HResult, SetClipper, (LPDIRECTDRAWCLIPPER, clipper, Clipper))                          \
+  F(HRESULT, HResult, GetClipper, (LPDIRECTDRAWCLIPPER*, clipper, OutClipper))                      \
+  F(HRESULT, HResult, GetSurfaceDesc, (LPDDSURFACEDESC, desc, OutSurfaceDesc))                      \
+  F(HRESULT, HResult, Lock, (LPRECT, rect, Rect), (LPDDSURFACEDESC, desc, OutSurfaceDesc),          \
+    (DWORD, flags, LockFlags), (HANDLE, event, Pointer))                                            \
+  F(HRESULT, HResult, Unlock, (LPVOID, surfaceData, Pointer))                                       \
+  F0(HRESULT, HResult, IsLost)                                                                      \
+  F0(HRESULT, HResult, Restore)
+
+#define W32_DIRECTDRAW_METHODS(F, F0)                                                               \
+  F(HRESULT, HResult, CreateClipper, (DWORD, flags, Hex), (LPDIRECTDRAWCLIPPER*, clipper, OutClipper), \
+    (IUnknown*, outer, Pointer))                                                                    \
+  F(HRESULT, HResult, CreateSurface, (LPDDSURFACEDESC, desc, SurfaceDesc),                          \
+    (LPDIRECTDRAWSURFACE*, surface, OutSurface), (IUnknown*, outer, Pointer))                       \
+  F(HRESULT, HResult, SetCooperativeLevel, (HWND, hwnd, Window), (DWORD, flags, CooperativeFlags))
+
+#define W32_DDRAW_CALLS(F, F0)                                                                      \
+  F(HRESULT, HResult, DirectDrawCreate, (GUID*, driverGuid, Guid), (LPDIRECTDRAW*, directDraw, OutDirectDraw), \
+    (IUnknown*, outer, Pointer))
+// clang-format on
+
 struct IDirectDrawClipper : IUnknown {
-  virtual HRESULT SetHWnd(DWORD flags, HWND hwnd) = 0;
-  virtual HRESULT GetHWnd(HWND* hwnd) = 0;
+  W32_CLIPPER_METHODS(W32_PURE_METHOD, W32_PURE_METHOD0)
 
  protected:
   ~IDirectDrawClipper() = default;
 };
-typedef IDirectDrawClipper* LPDIRECTDRAWCLIPPER;
 
 struct IDirectDrawSurface : IUnknown {
-  virtual HRESULT Blt(LPRECT destRect, IDirectDrawSurface* source, LPRECT sourceRect, DWORD flags,
-                      LPDDBLTFX fx) = 0;
-  virtual HRESULT GetDC(HDC* hdc) = 0;
-  virtual HRESULT ReleaseDC(HDC hdc) = 0;
-  virtual HRESULT SetClipper(LPDIRECTDRAWCLIPPER clipper) = 0;
-  virtual HRESULT GetClipper(LPDIRECTDRAWCLIPPER* clipper) = 0;
-  virtual HRESULT GetSurfaceDesc(LPDDSURFACEDESC desc) = 0;
-  virtual HRESULT Lock(LPRECT rect, LPDDSURFACEDESC desc, DWORD flags, HANDLE event) = 0;
-  virtual HRESULT Unlock(LPVOID surfaceData) = 0;
-  virtual HRESULT IsLost() = 0;
-  virtual HRESULT Restore() = 0;
+  W32_SURFACE_METHODS(W32_PURE_METHOD, W32_PURE_METHOD0)
 
  protected:
   ~IDirectDrawSurface() = default;
 };
-typedef IDirectDrawSurface* LPDIRECTDRAWSURFACE;
 
 struct IDirectDraw : IUnknown {
-  virtual HRESULT CreateClipper(DWORD flags, LPDIRECTDRAWCLIPPER* clipper, IUnknown* outer) = 0;
-  virtual HRESULT CreateSurface(LPDDSURFACEDESC desc, LPDIRECTDRAWSURFACE* surface, IUnknown* outer) = 0;
-  virtual HRESULT SetCooperativeLevel(HWND hwnd, DWORD flags) = 0;
+  W32_DIRECTDRAW_METHODS(W32_PURE_METHOD, W32_PURE_METHOD0)
 
  protected:
   ~IDirectDraw() = default;
 };
-typedef IDirectDraw* LPDIRECTDRAW;
 
-HRESULT DirectDrawCreate(GUID* driverGuid, LPDIRECTDRAW* directDraw, IUnknown* outer);
+W32_API(W32_DDRAW_CALLS)

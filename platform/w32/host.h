@@ -65,9 +65,14 @@ class Host {
   // ---- Start-up and tracing
   // The show command the start-up code hands to WinMain.
   virtual int ShowCommand() { return SW_SHOWDEFAULT; }
-  // A window procedure is called, and returns; calls nest.
-  virtual void ProcEntered(HWND, UINT, WPARAM, LPARAM) {}
-  virtual void ProcReturned(LRESULT) {}
+  // A window procedure is called, and returns; calls nest. The window
+  // manager calls these; the trace (trace.h) hears of it, then the host.
+  void ProcEntered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  void ProcReturned(LRESULT result);
+
+ protected:
+  virtual void WindowProcEntered(HWND, UINT, WPARAM, LPARAM) {}
+  virtual void WindowProcReturned(LRESULT) {}
 };
 
 Host& CurrentHost();

@@ -169,6 +169,11 @@ void CutOffDeviceContext(HDC hdc);
 bool IsLiveDc(HDC hdc);
 // The colour a brush paints with; false for a bad or hollow brush.
 bool BrushColor(HBRUSH brush, COLORREF* color);
+// What a GDI object is, for the trace: its index among the stock objects
+// (-1 for the program's own), and "pen", "brush" or "font" (null when no
+// such object lives).
+int StockObjectIndex(HGDIOBJ object);
+const char* GdiObjectType(HGDIOBJ object);
 
 // ---- Records and counts (kernel / user / gdi / ddraw) ----------------------
 struct MessageBoxRecord {

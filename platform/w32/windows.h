@@ -2,10 +2,14 @@
 // Types keep their Win32 widths on 64-bit Linux: LONG and HRESULT are 32-bit
 // signed, DWORD/UINT/ULONG/COLORREF 32-bit unsigned, WPARAM/LPARAM/LRESULT
 // pointer-sized. Handles are opaque values looked up in tables, never pointers.
+// The calls are declared from tables at the end, which the trace reads too.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+
+#include "each.h"
 
 #define WINAPI
 #define CALLBACK
@@ -334,84 +338,115 @@ typedef struct tagPAINTSTRUCT {
 #define MAKE_HRESULT(sev, fac, code) \
   ((HRESULT)(((unsigned long)(sev) << 31) | ((unsigned long)(fac) << 16) | ((unsigned long)(code))))
 
-// kernel32
-DWORD GetLastError();
-void SetLastError(DWORD error);
-HMODULE GetModuleHandleA(LPCSTR moduleName);
-BOOL Beep(DWORD frequency, DWORD duration);
-DWORD GetTickCount();
-void Sleep(DWORD milliseconds);
-int lstrlenA(LPCSTR text);
+// ---- The calls -----------------------------------------------------------------
+// One row a call: result type, how the trace shows the result, name, then
+// each parameter as (type, name, how the trace shows it). each.h turns the
+// rows into declarations; the trace at the layer's edge (trace.cpp) reads
+// the same rows, and decode.h says what each way of showing means.
+
+// clang-format off
+#define W32_KERNEL32_CALLS(F, F0)                                                                   \
+  F0(DWORD, Error, GetLastError)                                                                    \
+  F(void, None, SetLastError, (DWORD, error, Error))                                                \
+  F(HMODULE, Instance, GetModuleHandleA, (LPCSTR, moduleName, Text))                                \
+  F(BOOL, Bool, Beep, (DWORD, frequency, Uint), (DWORD, duration, Uint))                            \
+  F0(DWORD, Uint, GetTickCount)                                                                     \
+  F(void, None, Sleep, (DWORD, milliseconds, Uint))                                                 \
+  F(int, Int, lstrlenA, (LPCSTR, text, Text))
+
+#define W32_USER32_CALLS(F, F0)                                                                     \
+  /* window classes and windows */                                                                  \
+  F(ATOM, Atom, RegisterClassA, (const WNDCLASSA*, wndClass, WndClass))                             \
+  F(BOOL, Bool, UnregisterClassA, (LPCSTR, className, ClassName), (HINSTANCE, hInstance, Instance)) \
+  F(HCURSOR, Cursor, LoadCursorA, (HINSTANCE, hInstance, Instance), (LPCSTR, cursorName, CursorName)) \
+  F(int, Int, GetSystemMetrics, (int, index, SystemMetric))                                         \
+  F(HWND, Window, CreateWindowExA, (DWORD, exStyle, Hex), (LPCSTR, className, ClassName),           \
+    (LPCSTR, windowName, Text), (DWORD, style, WindowStyle), (int, x, Int), (int, y, Int),          \
+    (int, width, Int), (int, height, Int), (HWND, parent, Window), (HMENU, menu, Handle),           \
+    (HINSTANCE, hInstance, Instance), (LPVOID, param, Pointer))                                     \
+  F(BOOL, Bool, ShowWindow, (HWND, hwnd, Window), (int, showCommand, ShowCommand))                  \
+  F(BOOL, Bool, UpdateWindow, (HWND, hwnd, Window))                                                 \
+  F(BOOL, Bool, DestroyWindow, (HWND, hwnd, Window))                                                \
+  F(BOOL, Bool, IsWindow, (HWND, hwnd, Window))                                                     \
+  F(BOOL, Bool, IsWindowVisible, (HWND, hwnd, Window))                                              \
+  F(BOOL, Bool, IsIconic, (HWND, hwnd, Window))                                                     \
+  F(BOOL, Bool, IsZoomed, (HWND, hwnd, Window))                                                     \
+  F0(HWND, Window, GetActiveWindow)                                                                 \
+  F0(HWND, Window, GetForegroundWindow)                                                             \
+  F(HWND, Window, FindWindowA, (LPCSTR, className, ClassName), (LPCSTR, windowName, Text))          \
+  F(LRESULT, Int, DefWindowProcA, (HWND, hwnd, Window), (UINT, message, Message),                   \
+    (WPARAM, wParam, WParam), (LPARAM, lParam, LParam))                                             \
+  F(int, Int, GetWindowTextA, (HWND, hwnd, Window), (LPSTR, buffer, OutText), (int, maxCount, Int)) \
+  /* messages and timers */                                                                         \
+  F(BOOL, Bool, GetMessageA, (LPMSG, msg, OutMsg), (HWND, hwnd, Window), (UINT, filterMin, Filter), \
+    (UINT, filterMax, Filter))                                                                     \
+  F(BOOL, Bool, PeekMessageA, (LPMSG, msg, OutMsg), (HWND, hwnd, Window), (UINT, filterMin, Filter), \
+    (UINT, filterMax, Filter), (UINT, removeFlags, PeekFlags))                                     \
+  F(BOOL, Bool, TranslateMessage, (const MSG*, msg, Msg))                                           \
+  F(LRESULT, Int, DispatchMessageA, (const MSG*, msg, Msg))                                         \
+  F(void, None, PostQuitMessage, (int, exitCode, Int))                                              \
+  F(BOOL, Bool, PostMessageA, (HWND, hwnd, Window), (UINT, message, Message),                       \
+    (WPARAM, wParam, WParam), (LPARAM, lParam, LParam))                                             \
+  F(LRESULT, Int, SendMessageA, (HWND, hwnd, Window), (UINT, message, Message),                     \
+    (WPARAM, wParam, WParam), (LPARAM, lParam, LParam))                                             \
+  F(UINT_PTR, Uint, SetTimer, (HWND, hwnd, Window), (UINT_PTR, id, Uint), (UINT, elapse, Uint),     \
+    (TIMERPROC, timerFunc, Pointer))                                                                \
+  F(BOOL, Bool, KillTimer, (HWND, hwnd, Window), (UINT_PTR, id, Uint))                              \
+  /* painting */                                                                                    \
+  F(BOOL, Bool, InvalidateRect, (HWND, hwnd, Window), (const RECT*, rect, Rect), (BOOL, erase, Bool)) \
+  F(BOOL, Bool, ValidateRect, (HWND, hwnd, Window), (const RECT*, rect, Rect))                      \
+  F(BOOL, Bool, GetUpdateRect, (HWND, hwnd, Window), (LPRECT, rect, OutRect), (BOOL, erase, Bool))  \
+  F(HDC, Dc, BeginPaint, (HWND, hwnd, Window), (LPPAINTSTRUCT, paint, OutPaint))                    \
+  F(BOOL, Bool, EndPaint, (HWND, hwnd, Window), (const PAINTSTRUCT*, paint, Paint))                 \
+  F(HDC, Dc, GetDC, (HWND, hwnd, Window))                                                           \
+  F(int, Int, ReleaseDC, (HWND, hwnd, Window), (HDC, hdc, Dc))                                      \
+  /* geometry */                                                                                    \
+  F(BOOL, Bool, GetClientRect, (HWND, hwnd, Window), (LPRECT, rect, OutRect))                       \
+  F(BOOL, Bool, GetWindowRect, (HWND, hwnd, Window), (LPRECT, rect, OutRect))                       \
+  F(BOOL, Bool, ClientToScreen, (HWND, hwnd, Window), (LPPOINT, point, InOutPoint))                 \
+  F(BOOL, Bool, ScreenToClient, (HWND, hwnd, Window), (LPPOINT, point, InOutPoint))                 \
+  F(BOOL, Bool, MoveWindow, (HWND, hwnd, Window), (int, x, Int), (int, y, Int), (int, width, Int),  \
+    (int, height, Int), (BOOL, repaint, Bool))                                                      \
+  F(BOOL, Bool, OffsetRect, (LPRECT, rect, InOutRect), (int, dx, Int), (int, dy, Int))              \
+  F(BOOL, Bool, SetRect, (LPRECT, rect, OutRect), (int, left, Int), (int, top, Int),                \
+    (int, right, Int), (int, bottom, Int))                                                          \
+  F(BOOL, Bool, IsRectEmpty, (const RECT*, rect, Rect))                                             \
+  F(BOOL, Bool, IntersectRect, (LPRECT, dst, OutRect), (const RECT*, a, Rect), (const RECT*, b, Rect)) \
+  /* feedback */                                                                                    \
+  F(int, Int, wvsprintfA, (LPSTR, buffer, OutText), (LPCSTR, format, Text), (va_list, args, Args))  \
+  F(int, BoxResult, MessageBoxA, (HWND, owner, Window), (LPCSTR, text, Text), (LPCSTR, caption, Text), \
+    (UINT, type, BoxType))
+
+#define W32_GDI32_CALLS(F, F0)                                                                      \
+  F(HGDIOBJ, GdiObject, GetStockObject, (int, object, StockObject))                                 \
+  F(HPEN, GdiObject, CreatePen, (int, style, PenStyle), (int, width, Int), (COLORREF, color, Color)) \
+  F(HBRUSH, GdiObject, CreateSolidBrush, (COLORREF, color, Color))                                  \
+  F(HGDIOBJ, GdiObject, SelectObject, (HDC, hdc, Dc), (HGDIOBJ, object, GdiObject))                 \
+  F(BOOL, Bool, DeleteObject, (HGDIOBJ, object, GdiObject))                                         \
+  F(int, Int, FillRect, (HDC, hdc, Dc), (const RECT*, rect, Rect), (HBRUSH, brush, GdiObject))      \
+  F(BOOL, Bool, MoveToEx, (HDC, hdc, Dc), (int, x, Int), (int, y, Int), (LPPOINT, previous, OutPoint)) \
+  F(BOOL, Bool, LineTo, (HDC, hdc, Dc), (int, x, Int), (int, y, Int))                               \
+  F(COLORREF, Color, SetBkColor, (HDC, hdc, Dc), (COLORREF, color, Color))                          \
+  F(COLORREF, Color, SetTextColor, (HDC, hdc, Dc), (COLORREF, color, Color))                        \
+  F(int, BkMode, SetBkMode, (HDC, hdc, Dc), (int, mode, BkMode))                                    \
+  F(BOOL, Bool, TextOutA, (HDC, hdc, Dc), (int, x, Int), (int, y, Int), (LPCSTR, text, CountedText), \
+    (int, length, Int))                                                                             \
+  F(COLORREF, Color, GetPixel, (HDC, hdc, Dc), (int, x, Int), (int, y, Int))
+// clang-format on
+
+W32_API(W32_KERNEL32_CALLS)
+W32_API(W32_USER32_CALLS)
+W32_API(W32_GDI32_CALLS)
+
+// wsprintfA takes any number of arguments, so it stands outside the tables;
+// the edge records it as it does the others.
+#ifdef W32_LAYER
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+#else
+namespace w32_edge {
+int wsprintfA(LPSTR buffer, LPCSTR format, ...);
+}
+#endif
 
 // The program's entry point, which the program defines and the start-up code calls.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nShowCmd);
-
-// user32: window classes and windows
-ATOM RegisterClassA(const WNDCLASSA* wndClass);
-BOOL UnregisterClassA(LPCSTR className, HINSTANCE hInstance);
-HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR cursorName);
-int GetSystemMetrics(int index);
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
-                     int width, int height, HWND parent, HMENU menu, HINSTANCE hInstance, LPVOID param);
-BOOL ShowWindow(HWND hwnd, int showCommand);
-BOOL UpdateWindow(HWND hwnd);
-BOOL DestroyWindow(HWND hwnd);
-BOOL IsWindow(HWND hwnd);
-BOOL IsWindowVisible(HWND hwnd);
-BOOL IsIconic(HWND hwnd);
-BOOL IsZoomed(HWND hwnd);
-HWND GetActiveWindow();
-HWND GetForegroundWindow();
-HWND FindWindowA(LPCSTR className, LPCSTR windowName);
-LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-int GetWindowTextA(HWND hwnd, LPSTR buffer, int maxCount);
-
-// user32: messages and timers
-BOOL GetMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax);
-BOOL PeekMessageA(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT removeFlags);
-BOOL TranslateMessage(const MSG* msg);
-LRESULT DispatchMessageA(const MSG* msg);
-void PostQuitMessage(int exitCode);
-BOOL PostMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-LRESULT SendMessageA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-UINT_PTR SetTimer(HWND hwnd, UINT_PTR id, UINT elapse, TIMERPROC timerFunc);
-BOOL KillTimer(HWND hwnd, UINT_PTR id);
-
-// user32: painting
-BOOL InvalidateRect(HWND hwnd, const RECT* rect, BOOL erase);
-BOOL ValidateRect(HWND hwnd, const RECT* rect);
-BOOL GetUpdateRect(HWND hwnd, LPRECT rect, BOOL erase);
-HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint);
-BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint);
-HDC GetDC(HWND hwnd);
-int ReleaseDC(HWND hwnd, HDC hdc);
-
-// user32: geometry
-BOOL GetClientRect(HWND hwnd, LPRECT rect);
-BOOL GetWindowRect(HWND hwnd, LPRECT rect);
-BOOL ClientToScreen(HWND hwnd, LPPOINT point);
-BOOL ScreenToClient(HWND hwnd, LPPOINT point);
-BOOL MoveWindow(HWND hwnd, int x, int y, int width, int height, BOOL repaint);
-BOOL OffsetRect(LPRECT rect, int dx, int dy);
-BOOL SetRect(LPRECT rect, int left, int top, int right, int bottom);
-BOOL IsRectEmpty(const RECT* rect);
-BOOL IntersectRect(LPRECT dst, const RECT* a, const RECT* b);
-
-// user32: feedback
-int wsprintfA(LPSTR buffer, LPCSTR format, ...);
-int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
-
-// gdi32
-HGDIOBJ GetStockObject(int object);
-HPEN CreatePen(int style, int width, COLORREF color);
-HBRUSH CreateSolidBrush(COLORREF color);
-HGDIOBJ SelectObject(HDC hdc, HGDIOBJ object);
-BOOL DeleteObject(HGDIOBJ object);
-int FillRect(HDC hdc, const RECT* rect, HBRUSH brush);
-BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous);
-BOOL LineTo(HDC hdc, int x, int y);
-COLORREF SetBkColor(HDC hdc, COLORREF color);
-COLORREF SetTextColor(HDC hdc, COLORREF color);
-int SetBkMode(HDC hdc, int mode);
-BOOL TextOutA(HDC hdc, int x, int y, LPCSTR text, int length);
-COLORREF GetPixel(HDC hdc, int x, int y);

@@ -6,13 +6,13 @@
 #include <sstream>
 #include <string>
 
-#include "message_names.h"
+#include "w32/names.h"
 #include "recorder.h"
 
 namespace {
 
 std::string Name(UINT message) {
-  if (const char* name = MessageName(message)) return name;
+  if (const char* name = w32::MessageName(message)) return name;
   char hex[16];
   std::snprintf(hex, sizeof hex, "0x%04X", message);
   return hex;

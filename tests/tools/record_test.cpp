@@ -1,5 +1,5 @@
-// tarvelmin-record as a user runs it: the pictures and the trace it writes,
-// and how it refuses what it cannot do.
+// tarvelmin-record as a user runs it: the pictures and the traces it
+// writes, and how it refuses what it cannot do.
 #include <gif_lib.h>
 #include <gtest/gtest.h>
 #include <png.h>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/one_tick.h"
 #include "options.h"
 #include "win32.h"
 
@@ -23,6 +24,13 @@ struct Result {
   std::string out, err;
 };
 
+std::string Slurp(const fs::path& p) {
+  std::ifstream in(p);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
 // Runs the recorder in `cwd` and collects what it says.
 Result Record(const std::vector<std::string>& args, const fs::path& cwd) {
   fs::path dir = fs::temp_directory_path() / ("record-test-" + std::to_string(getpid()));
@@ -32,13 +40,7 @@ Result Record(const std::vector<std::string>& args, const fs::path& cwd) {
   for (const std::string& a : args) command += " '" + a + "'";
   command += " >" + (dir / "stdout").string() + " 2>" + (dir / "stderr").string();
   int status = std::system(command.c_str());
-  auto slurp = [](const fs::path& p) {
-    std::ifstream in(p);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  };
-  Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir / "stdout"), slurp(dir / "stderr")};
+  Result r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(dir / "stdout"), Slurp(dir / "stderr")};
   fs::remove_all(dir);
   return r;
 }
@@ -87,11 +89,56 @@ TEST_F(Recorder, WritesAFramePerPresentAGifAndATrace) {
   EXPECT_EQ(3, gif->ImageCount);
   DGifCloseFile(gif, &error);
 
-  std::ifstream trace(m_dir / "trace");
-  std::string text((std::istreambuf_iterator<char>(trace)), std::istreambuf_iterator<char>());
-  EXPECT_NE(std::string::npos, text.find("WM_CREATE")) << text;
-  EXPECT_NE(std::string::npos, text.find("     100  WM_TIMER")) << text;
+  // The messages, in the columns the trace has always had.
+  const std::string text = Slurp(m_dir / "trace");
+  EXPECT_EQ(0u, text.find("       0  WM_GETMINMAXINFO       wParam=0x0              lParam=&MINMAXINFO        -> 0\n"))
+      << text;
+  EXPECT_NE(std::string::npos,
+            text.find("\n     100  WM_TIMER               wParam=0x1              lParam=0x0                -> 0\n"))
+      << text;
   EXPECT_NE(std::string::npos, text.find("WM_DESTROY")) << text;
+}
+
+// Lines of a trace with calls, from the one starting with `start`, as far
+// as what nests in it goes: without the time, indented from its level.
+std::vector<std::string> Subtree(const std::string& text, const std::string& start) {
+  std::vector<std::string> out;
+  std::istringstream lines(text);
+  size_t level = 0;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t indent = line.find_first_not_of(' ', 10);
+    if (line.size() < 10 || indent == std::string::npos) continue;
+    if (out.empty() && line.compare(indent, start.size(), start) != 0) continue;
+    if (out.empty()) level = indent;
+    else if (indent <= level) break;
+    out.push_back(line.substr(level));
+  }
+  return out;
+}
+
+TEST_F(Recorder, TracesTheCallsOfATickAndAFailingSetUp) {
+  Result r = Record({"--frames", "2", "--out", "pics", "--trace-calls", "calls"}, m_dir);
+  ASSERT_EQ(0, r.exitCode) << r.err;
+  EXPECT_NE(std::string::npos, r.out.find(" messages traced in calls")) << r.out;
+  const std::string calls = Slurp(m_dir / "calls");
+  EXPECT_EQ(kOneTick, Subtree(calls, "DispatchMessageA(msg={hwnd#1, WM_TIMER")) << calls;
+
+  // The back surface cannot be made: the call and its HRESULT, the box,
+  // the window's end; and the program ends as it should, with 0.
+  r = Record({"--fail", "CreateSurface:1", "--out", "pics", "--trace-calls", "calls"}, m_dir);
+  ASSERT_EQ(0, r.exitCode) << r.err;
+  EXPECT_NE(std::string::npos, r.err.find("ERROR: Direct Draw Init Failed (8007000e)")) << r.err;
+  std::vector<std::string> top;
+  std::istringstream lines(Slurp(m_dir / "calls"));
+  for (std::string line; std::getline(lines, line);)
+    if (line.size() > 10 && line[10] != ' ') top.push_back(line.substr(10, line.find('(') - 10));
+  const std::vector<std::string> kEnd = {"IDirectDraw::CreateSurface", "IDirectDraw::CreateSurface", "wsprintfA",
+                                         "MessageBoxA", "Beep", "IDirectDrawSurface::Release",
+                                         "IDirectDraw::Release", "DestroyWindow"};
+  ASSERT_GE(top.size(), kEnd.size());
+  EXPECT_EQ(kEnd, std::vector<std::string>(top.end() - kEnd.size(), top.end()));
+  const std::string text = Slurp(m_dir / "calls");
+  EXPECT_NE(std::string::npos, text.find("surface=NULL, outer=NULL) -> DDERR_OUTOFMEMORY\n")) << text;
 }
 
 TEST_F(Recorder, RefusesWhatItCannotDoInOneLineAndWritesNothing) {
@@ -104,6 +151,9 @@ TEST_F(Recorder, RefusesWhatItCannotDoInOneLineAndWritesNothing) {
   for (const Case& c : {Case{{"--client", "0x480"}, "--client"}, Case{{"--client", "640"}, "--client"},
                         Case{{"--frames", "-1"}, "--frames"}, Case{{"--frames"}, "needs a value"},
                         Case{{"--show", "sideways"}, "--show"}, Case{{"--colour"}, "unknown option"},
+                        Case{{"--fail", "Paint"}, "--fail"}, Case{{"--fail", "Blt:x"}, "--fail"},
+                        Case{{"--trace-calls="}, "needs a file name"},
+                        Case{{"--trace", "t", "--trace-calls", "t"}, "different files"},
                         Case{{"--out", (m_dir / "file/pics").string()}, "cannot make the folder"}}) {
     Result r = Record(c.args, m_dir);
     EXPECT_EQ(2, r.exitCode) << c.args[0];

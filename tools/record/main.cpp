@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "headless.h"
-#include "message_names.h"
 #include "options.h"
 #include "pictures.h"
+#include "w32/names.h"
 #include "w32/startup.h"
+#include "w32/trace.h"
 #include "win32.h"
 
 namespace fs = std::filesystem;
@@ -25,49 +26,50 @@ const char kTool[] = "tarvelmin-record";
 const char kProgramClass[] = "tarvelmin";
 const int kTickCentiseconds = 10;  // the program's 100 ms timer
 
-// What lParam points to, for the messages whose lParam is a pointer: the
-// address itself would differ from run to run.
-const char* PointedTo(UINT message, WPARAM wParam) {
-  switch (message) {
-    case WM_CREATE:
-    case WM_NCCREATE: return "&CREATESTRUCTA";
-    case WM_GETMINMAXINFO: return "&MINMAXINFO";
-    case WM_WINDOWPOSCHANGING:
-    case WM_WINDOWPOSCHANGED: return "&WINDOWPOS";
-    case WM_NCCALCSIZE: return wParam ? "&NCCALCSIZE_PARAMS" : "&RECT";
-    default: return nullptr;
-  }
-}
-
-// One line per call of the window procedure, in the order the calls began,
-// indented by how deeply they nest; a line is complete once its call returns.
-class Trace {
+// A trace file: one line an event, in the order the events began, indented
+// by how deeply they nest; a line is complete once its event returns, and
+// lines are written when the outermost event returns. With calls, every
+// event as the layer decodes it; without, the window procedure's messages
+// only, in the columns this file has always had.
+class TraceFile : public w32::trace::Listener {
  public:
+  explicit TraceFile(bool calls) : m_calls(calls) {}
+
   bool Open(const std::string& path, std::string* error) {
     m_file = std::fopen(path.c_str(), "w");
     if (!m_file) *error = "cannot write the trace " + path + ": " + std::strerror(errno);
     return m_file != nullptr;
   }
-  void Entered(UINT message, WPARAM wParam, LPARAM lParam) {
-    char name[16];
-    const char* known = MessageName(message);
-    if (!known) std::snprintf(name, sizeof name, "0x%04X", message);
-    char lp[32];
-    const char* pointed = PointedTo(message, wParam);
-    if (pointed)
-      std::snprintf(lp, sizeof lp, "%s", pointed);
-    else
-      std::snprintf(lp, sizeof lp, "0x%" PRIxPTR, uintptr_t(lParam));
+  void Began(const w32::trace::Event& e) override {
+    if (!Wanted(e)) return;
     char line[160];
-    std::snprintf(line, sizeof line, "%8lu  %*s%-22s wParam=0x%-14" PRIxPTR " lParam=%-18s", (unsigned long)headless::Now(),
-                  int(2 * m_open.size()), "", known ? known : name, uintptr_t(wParam), lp);
+    if (m_calls) {
+      std::snprintf(line, sizeof line, "%8lu  %*s", (unsigned long)e.time, int(2 * m_open.size()), "");
+    } else {
+      char name[16];
+      const char* known = w32::MessageName(e.message);
+      if (!known) std::snprintf(name, sizeof name, "0x%04X", e.message);
+      char lp[32];
+      // What lParam points to, rather than an address that differs from run to run.
+      const char* pointed = w32::RecordNamed(e.message, e.wParam);
+      if (pointed)
+        std::snprintf(lp, sizeof lp, "%s", pointed);
+      else
+        std::snprintf(lp, sizeof lp, "0x%" PRIxPTR, uintptr_t(e.lParam));
+      std::snprintf(line, sizeof line, "%8lu  %*s%-22s wParam=0x%-14" PRIxPTR " lParam=%-18s", (unsigned long)e.time,
+                    int(2 * m_open.size()), "", known ? known : name, uintptr_t(e.wParam), lp);
+    }
     m_open.push_back(m_lines.size());
     m_lines.push_back(line);
-    ++m_count;
+    ++(e.kind == w32::trace::EventKind::Message ? m_messages : m_callCount);
   }
-  void Returned(LRESULT result) {
-    if (m_open.empty()) return;
-    m_lines[m_open.back()] += " -> " + std::to_string(static_cast<long long>(result));
+  void Returned(const w32::trace::Event& e) override {
+    if (!Wanted(e) || m_open.empty()) return;
+    std::string& line = m_lines[m_open.back()];
+    if (m_calls)
+      line += w32::trace::Line(e);
+    else
+      line += " -> " + e.result;
     m_open.pop_back();
     if (!m_open.empty()) return;
     for (const std::string& l : m_lines) std::fprintf(m_file, "%s\n", l.c_str());
@@ -82,13 +84,18 @@ class Trace {
     m_file = nullptr;
     return ok;
   }
-  size_t Count() const { return m_count; }
+  size_t Messages() const { return m_messages; }
+  size_t Calls() const { return m_callCount; }
 
  private:
+  bool Wanted(const w32::trace::Event& e) const { return m_calls || e.kind == w32::trace::EventKind::Message; }
+
+  bool m_calls;
   std::FILE* m_file = nullptr;
-  std::vector<std::string> m_lines;  // lines of the outermost call still running
-  std::vector<size_t> m_open;        // lines whose call has not returned yet
-  size_t m_count = 0;
+  std::vector<std::string> m_lines;  // lines of the outermost event still running
+  std::vector<size_t> m_open;        // lines whose event has not returned yet
+  size_t m_messages = 0;
+  size_t m_callCount = 0;
 };
 
 bool IsFrameFile(const fs::path& p) {
@@ -127,6 +134,7 @@ class Recording {
   // Called right after each frame the program presents.
   void OnPresent() {
     ++m_presented;
+    w32::trace::Aside notTheProgram;
     HWND hwnd = FindWindowA(kProgramClass, NULL);
     RECT client = {0, 0, 0, 0};
     POINT origin = {0, 0};
@@ -254,16 +262,18 @@ int main(int argc, char** argv) {
 
   Recording recording(options);
   if (!recording.Prepare(&error)) return Refuse(error);
-  Trace trace;
-  if (!options.trace.empty()) {
-    if (!trace.Open(options.trace, &error)) return Refuse(error);
-    headless::WatchWindowProcs([&](HWND, UINT m, WPARAM wp, LPARAM lp) { trace.Entered(m, wp, lp); },
-                               [&](LRESULT r) { trace.Returned(r); });
+  TraceFile messages(false), calls(true);
+  for (auto [path, file] : {std::pair{&options.trace, &messages}, std::pair{&options.traceCalls, &calls}}) {
+    if (path->empty()) continue;
+    if (!file->Open(*path, &error)) return Refuse(error);
+    w32::trace::AddListener(file);
   }
   if (options.showCommand >= 0) headless::SetShowCommand(options.showCommand);
+  if (options.fail) headless::FailNext(options.failCall, options.failSkip);
   if (options.clientWidth) {
     // The user drags the frame before the first tick.
     headless::At(0, [&] {
+      w32::trace::Aside notTheProgram;
       if (HWND hwnd = FindWindowA(kProgramClass, NULL))
         headless::ResizeClientAt(headless::Now(), hwnd, options.clientWidth, options.clientHeight);
     });
@@ -272,6 +282,7 @@ int main(int argc, char** argv) {
   // A program that never presents (never active) is closed after a while.
   const DWORD giveUp = DWORD(std::min<int64_t>(int64_t(options.frames) * 1000 + 10000, INT32_MAX));
   headless::At(giveUp, [&] {
+    w32::trace::Aside notTheProgram;
     if (!recording.Closing()) recording.Close(FindWindowA(kProgramClass, NULL));
   });
 
@@ -279,9 +290,10 @@ int main(int argc, char** argv) {
   const double seconds = headless::Now() / 1000.0;
   headless::Reset();  // no watcher outlives what it refers to
 
-  bool traced = trace.Close();
+  const bool messagesTraced = messages.Close(), callsTraced = calls.Close();
   if (!recording.Finish(&error)) return Refuse(error);
-  if (!traced) return Refuse("cannot write the trace " + options.trace);
+  if (!messagesTraced) return Refuse("cannot write the trace " + options.trace);
+  if (!callsTraced) return Refuse("cannot write the trace " + options.traceCalls);
 
   const std::string dir = fs::path(options.out).string();
   if (recording.Written() > 0)
@@ -296,6 +308,9 @@ int main(int argc, char** argv) {
                 kTool, recording.PresentedCount(), options.frames);
   if (!recording.GifNote().empty()) std::printf("%s: orbit.gif left out: %s\n", kTool, recording.GifNote().c_str());
   if (!options.trace.empty())
-    std::printf("%s: %zu window procedure calls traced in %s\n", kTool, trace.Count(), options.trace.c_str());
+    std::printf("%s: %zu window procedure calls traced in %s\n", kTool, messages.Messages(), options.trace.c_str());
+  if (!options.traceCalls.empty())
+    std::printf("%s: %zu calls and %zu messages traced in %s\n", kTool, calls.Calls(), calls.Messages(),
+                options.traceCalls.c_str());
   return exitCode;
 }

@@ -41,6 +41,7 @@ bool WholeNumber(const std::string& text, int lo, int hi, int* value) {
 
 const char kRecordUsage[] =
     "usage: tarvelmin-record [--frames N] [--out DIR] [--client WxH] [--show NAME] [--trace FILE]\n"
+    "                        [--trace-calls FILE] [--fail CALL[:N]]\n"
     "       tarvelmin-record --help | --version\n"
     "Runs tarvelmin on a virtual clock and writes DIR/frame-0001.png ... and DIR/orbit.gif.\n"
     "  --frames N     close the window after the N-th presented frame (default 181, one lap)\n"
@@ -48,7 +49,14 @@ const char kRecordUsage[] =
     "  --client WxH   resize the client area to W x H before the first tick\n"
     "  --show NAME    show command for WinMain: normal, minimized, maximized, noactivate, show,\n"
     "                 minimize, minnoactive, na, restore, default, hide, or 0..11\n"
-    "  --trace FILE   write every message the window procedure receives to FILE\n";
+    "  --trace FILE   write every message the window procedure receives to FILE\n"
+    "  --trace-calls FILE\n"
+    "                 write every call the program makes into Win32, GDI and DirectDraw to FILE,\n"
+    "                 with the messages, nested under the calls that caused them, all decoded\n"
+    "  --fail CALL[:N]\n"
+    "                 make CALL fail once, after N more succeed (default 0): CreateWindowExA,\n"
+    "                 SetTimer, DirectDrawCreate, SetCooperativeLevel, CreateSurface, CreateClipper,\n"
+    "                 SetHWnd, SetClipper, GetDC, Blt\n";
 
 int ShowCommandNamed(const std::string& name) {
   std::string n = Lower(name);
@@ -81,7 +89,8 @@ bool ParseRecordOptions(int count, const char* const* args, RecordOptions* optio
       o.version = true;
       continue;
     }
-    if (arg != "--frames" && arg != "--out" && arg != "--client" && arg != "--show" && arg != "--trace") {
+    if (arg != "--frames" && arg != "--out" && arg != "--client" && arg != "--show" && arg != "--trace" &&
+        arg != "--trace-calls" && arg != "--fail") {
       *error = "unknown option '" + arg + "' (see --help)";
       return false;
     }
@@ -116,13 +125,27 @@ bool ParseRecordOptions(int count, const char* const* args, RecordOptions* optio
         *error = "--show does not know '" + value + "' (see --help)";
         return false;
       }
-    } else {
-      if (value.empty()) {
-        *error = "--trace needs a file name";
+    } else if (arg == "--fail") {
+      const size_t colon = value.find(':');
+      const std::string name = value.substr(0, colon);
+      if (!w32::CallNamed(name.c_str(), &o.failCall) ||
+          (colon != std::string::npos && !WholeNumber(value.substr(colon + 1), 0, kMaxFrames, &o.failSkip))) {
+        *error = "--fail takes a call that can be made to fail, and :N to let N succeed first, not '" + value +
+                 "' (see --help)";
         return false;
       }
-      o.trace = value;
+      o.fail = true;
+    } else {
+      if (value.empty()) {
+        *error = arg + " needs a file name";
+        return false;
+      }
+      (arg == "--trace" ? o.trace : o.traceCalls) = value;
     }
+  }
+  if (!o.trace.empty() && o.trace == o.traceCalls) {
+    *error = "--trace and --trace-calls write different files, not both '" + o.trace + "'";
+    return false;
   }
   *options = o;
   return true;

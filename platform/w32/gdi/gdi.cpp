@@ -125,6 +125,19 @@ bool IsLiveDc(HDC hdc) {
   return FindDc(hdc) != nullptr;
 }
 
+int StockObjectIndex(HGDIOBJ object) {
+  const GdiState& g = G();
+  for (int i = 0; object && i <= SYSTEM_FONT; ++i)
+    if (g.stock[i] == object) return i;
+  return -1;
+}
+
+const char* GdiObjectType(HGDIOBJ object) {
+  const GdiObject* o = FindGdiObject(object);
+  if (!o) return nullptr;
+  return o->type == GdiType::Pen ? "pen" : o->type == GdiType::Brush ? "brush" : "font";
+}
+
 bool BrushColor(HBRUSH brush, COLORREF* color) {
   GdiObject* o = FindGdiObject(brush);
   if (!o || o->type != GdiType::Brush || o->style != 0) return false;

@@ -13,7 +13,8 @@
 //   [x] the user, scripted: the close box, another application, moving,
 //       sizing, minimising, maximising, restoring, other windows covering ours
 //   [x] the screen: read back pixel by pixel; frames presented and window
-//       procedure calls can be watched
+//       procedure calls can be watched (and everything through the trace,
+//       trace.h, which Reset clears too)
 //   [x] message boxes: the text on stderr, answered at once with OK
 //   [x] fault injection for every set-up call (headless.h)
 // Limitations:
@@ -27,6 +28,7 @@
 #include <functional>
 
 #include "../internal.h"
+#include "../trace.h"
 
 namespace {
 
@@ -96,10 +98,10 @@ class HeadlessHost : public w32::Host {
   void PrimaryBlitted() override {
     if (m_blitted) m_blitted();
   }
-  void ProcEntered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override {
+  void WindowProcEntered(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) override {
     if (m_entered) m_entered(hwnd, message, wParam, lParam);
   }
-  void ProcReturned(LRESULT result) override {
+  void WindowProcReturned(LRESULT result) override {
     if (m_returned) m_returned(result);
   }
   int ShowCommand() override { return m_showCommand; }
@@ -199,6 +201,7 @@ bool Reset(int screenWidth, int screenHeight) {
   w32::ResetGdi();
   w32::ResetScreen(screenWidth, screenHeight);
   w32::ResetKernel();
+  w32::trace::Reset();
   Headless().Reset();
   return true;
 }

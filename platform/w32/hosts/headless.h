@@ -24,7 +24,8 @@ struct MessageBoxShown {
 };
 
 // Destroys every window, class, timer, GDI and DirectDraw object, clears the
-// records and fault plans, and starts a fresh screen and clock at 0 ms.
+// records, fault plans and the trace's listeners (w32/trace.h), and starts a
+// fresh screen and clock at 0 ms.
 // Returns false (and changes nothing) for a screen size outside 1..16384.
 bool Reset(int screenWidth = 1024, int screenHeight = 768);
 

@@ -224,18 +224,11 @@ class WebHost final : public w32::Host {
   }
 
  private:
-  // Names as the Call enumeration spells them.
   static bool ArmFault(const std::string& name) {
-    static const char* const kNames[] = {"CreateWindowExA", "SetTimer",  "DirectDrawCreate", "SetCooperativeLevel",
-                                         "CreateSurface",   "CreateClipper", "SetHWnd",      "SetClipper",
-                                         "GetDC",           "Blt"};
-    static_assert(sizeof kNames / sizeof *kNames == size_t(w32::Call::Count), "a name for every call");
-    for (size_t i = 0; i < size_t(w32::Call::Count); ++i) {
-      if (name != kNames[i]) continue;
-      w32::FailNext(w32::Call(i), 0);
-      return true;
-    }
-    return false;
+    w32::Call call;
+    if (!w32::CallNamed(name.c_str(), &call)) return false;
+    w32::FailNext(call, 0);
+    return true;
   }
 
   void Damage(Shown& w, const RECT& part) { w.damage = w32::Bounds(w.damage, part); }

@@ -1,6 +1,7 @@
-// user32's wsprintfA: the small printf of Windows. No floating point; %l
-// values are 32-bit as on Windows; output stops at 1024 bytes with the
-// terminating zero, and the result is the number of characters stored.
+// user32's wsprintfA and wvsprintfA (the same with a va_list): the small
+// printf of Windows. No floating point; %l values are 32-bit as on Windows;
+// output stops at 1024 bytes with the terminating zero, and the result is
+// the number of characters stored.
 // Wide strings and characters are written in our ANSI code page, 1252.
 #include <algorithm>
 #include <cstdarg>
@@ -131,15 +132,13 @@ std::string ToBase(uint32_t v, unsigned base, bool upper) {
 
 }  // namespace
 
-int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+int wvsprintfA(LPSTR buffer, LPCSTR format, va_list ap) {
   if (!buffer) return 0;
   if (!format) {
     buffer[0] = '\0';
     return 0;
   }
   std::string out;
-  va_list ap;
-  va_start(ap, format);
   for (const char* p = format; *p && out.size() < kMaxOutput; ++p) {
     if (*p != '%') {
       out += *p;
@@ -222,9 +221,16 @@ int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
         break;
     }
   }
-  va_end(ap);
   if (out.size() > kMaxOutput - 1) out.resize(kMaxOutput - 1);
   std::memcpy(buffer, out.data(), out.size());
   buffer[out.size()] = '\0';
   return int(out.size());
+}
+
+int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
+  va_list ap;
+  va_start(ap, format);
+  const int written = wvsprintfA(buffer, format, ap);
+  va_end(ap);
+  return written;
 }
