@@ -514,6 +514,10 @@ void Reset() {
   Update();
 }
 
+IDirectDrawSurface* LayerObject(IDirectDrawSurface* surface) {
+  return Inner(surface);
+}
+
 }  // namespace trace
 
 // The window manager tells the host of every window procedure call; the

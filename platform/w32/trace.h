@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "ddraw.h"
 #include "windows.h"
 
 namespace w32 {
@@ -77,6 +78,11 @@ std::string Line(const Event& event);
 // Forgets the listeners, the events still running and the edge's own
 // DirectDraw objects: the headless host's Reset, with everything else.
 void Reset();
+
+// The layer's surface behind a pointer the program holds (the edge hands
+// the program a stand-in), for the layer's own interfaces that take one
+// from the program's side, such as the headless host's SurfacePixels.
+IDirectDrawSurface* LayerObject(IDirectDrawSurface* surface);
 
 }  // namespace trace
 }  // namespace w32

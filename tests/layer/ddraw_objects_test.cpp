@@ -182,6 +182,13 @@ TEST(DirectDrawSurface, DcsLocksAndClipperWindows) {
   EXPECT_EQ(DDERR_INVALIDPARAMS, s->ReleaseDC(screen));
   ReleaseDC(nullptr, screen);
   EXPECT_EQ(DD_OK, s->ReleaseDC(dc));
+  // What the tests and the fuzzer read of a surface they hold, unbeknown to the layer.
+  int width = 0, height = 0;
+  std::vector<uint32_t> pixels;
+  ASSERT_TRUE(headless::SurfacePixels(s, &width, &height, &pixels));
+  ASSERT_EQ(std::make_pair(20, 10), std::make_pair(width, height));
+  EXPECT_EQ(0x123456u, pixels[3 * 20 + 2]);
+  EXPECT_EQ(0u, pixels[3 * 20 + 5]);
 
   RECT part{4, 5, 6, 7};
   ASSERT_EQ(DD_OK, s->Lock(&part, &d, DDLOCK_WAIT, nullptr));

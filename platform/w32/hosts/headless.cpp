@@ -284,7 +284,7 @@ std::vector<uint32_t> ScreenPixels() {
 }
 
 bool SurfacePixels(IDirectDrawSurface* surface, int* width, int* height, std::vector<uint32_t>* pixels) {
-  pixman_image_t* image = w32::SurfaceImage(surface);
+  pixman_image_t* image = w32::SurfaceImage(w32::trace::LayerObject(surface));
   if (!image) return false;
   *width = pixman_image_get_width(image);
   *height = pixman_image_get_height(image);
