@@ -105,6 +105,14 @@ class HandleTable {
   std::vector<Slot> m_slots;
 };
 
+// A handle that names one fixed thing and is no table's (the module, a
+// system cursor): its kind where a table handle keeps its own, so no table
+// of another kind ever takes it for one of its objects.
+inline uintptr_t FixedHandle(HandleKind kind, uint32_t value) {
+  const uint64_t below = (uint64_t(1) << HandleLayout::kKindShift) - 1;
+  return uintptr_t((uint64_t(kind) << HandleLayout::kKindShift) | (value & below));
+}
+
 template <class H>
 uintptr_t Raw(H handle) {
   return reinterpret_cast<uintptr_t>(handle);

@@ -135,6 +135,16 @@ TEST_F(Windows, BadHandlesGetFailureResults) {
   EXPECT_EQ(CLR_INVALID, GetPixel(notDc, 1, 1));
   EXPECT_EQ(0, ReleaseDC(live.hwnd(), notDc));
   EXPECT_EQ(1, ReleaseDC(NULL, dc));
+  // Nor do the module's and the arrow cursor's handles pass for a context,
+  // however often one has been made and handed back in the same place.
+  const HDC module = reinterpret_cast<HDC>(GetModuleHandleA(NULL));
+  const HDC cursor = reinterpret_cast<HDC>(LoadCursorA(NULL, IDC_ARROW));
+  for (int i = 0; i < 40; ++i) {
+    HDC again = GetDC(NULL);
+    EXPECT_EQ(CLR_INVALID, SetBkColor(module, 0)) << "after " << i << " contexts";
+    EXPECT_EQ(CLR_INVALID, SetBkColor(cursor, 0)) << "after " << i << " contexts";
+    ReleaseDC(NULL, again);
+  }
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ HMODULE GetModuleHandleA(LPCSTR moduleName) {
     SetLastError(126);  // ERROR_MOD_NOT_FOUND
     return nullptr;
   }
-  return As<HMODULE>((uintptr_t(HandleKind::Instance) << 28) | 0x10001);
+  return As<HMODULE>(FixedHandle(HandleKind::Instance, 1));
 }
 
 BOOL Beep(DWORD frequency, DWORD duration) {

@@ -85,7 +85,7 @@ HCURSOR LoadCursorA(HINSTANCE hInstance, LPCSTR name) {
     SetLastError(1813);  // ERROR_RESOURCE_TYPE_NOT_FOUND
     return nullptr;
   }
-  return As<HCURSOR>((uintptr_t(HandleKind::Cursor) << 28) | id);
+  return As<HCURSOR>(FixedHandle(HandleKind::Cursor, uint32_t(id)));
 }
 
 int GetSystemMetrics(int index) {
