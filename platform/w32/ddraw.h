@@ -114,9 +114,10 @@ struct DDPIXELFORMAT {
   };
 };
 
-// The published first-version record. On 32-bit Windows it is 108 bytes; here
-// lpSurface is a 64-bit pointer, which makes it 112 and moves the later
-// fields by four. Callers set dwSize to sizeof(DDSURFACEDESC) either way.
+// The published first-version record. On 32-bit Windows it is 108 bytes; on
+// 64-bit builds lpSurface is an 8-byte pointer aligned to 8 (at offset 40),
+// which moves the later fields by eight and makes the record 120 bytes.
+// Callers set dwSize to sizeof(DDSURFACEDESC) either way.
 struct DDSURFACEDESC {
   DWORD dwSize;
   DWORD dwFlags;
