@@ -29,8 +29,17 @@ inline const char* MessageName(UINT message) {
     case WM_NCCALCSIZE: return "WM_NCCALCSIZE";
     case WM_NCPAINT: return "WM_NCPAINT";
     case WM_NCACTIVATE: return "WM_NCACTIVATE";
+    case WM_NCLBUTTONDOWN: return "WM_NCLBUTTONDOWN";
+    case WM_NCLBUTTONDBLCLK: return "WM_NCLBUTTONDBLCLK";
     case WM_SYSCOMMAND: return "WM_SYSCOMMAND";
     case WM_TIMER: return "WM_TIMER";
+    case WM_MOUSEMOVE: return "WM_MOUSEMOVE";
+    case WM_LBUTTONUP: return "WM_LBUTTONUP";
+    case WM_SIZING: return "WM_SIZING";
+    case WM_CAPTURECHANGED: return "WM_CAPTURECHANGED";
+    case WM_MOVING: return "WM_MOVING";
+    case WM_ENTERSIZEMOVE: return "WM_ENTERSIZEMOVE";
+    case WM_EXITSIZEMOVE: return "WM_EXITSIZEMOVE";
     case WM_QUERYNEWPALETTE: return "WM_QUERYNEWPALETTE";
     default: return nullptr;
   }

@@ -89,6 +89,18 @@ void Maximized(HWND hwnd, const RECT& client);  // the desktop maximised it to t
 void Cover(int id, const RECT& rect);      // another application's window on top of ours
 void Uncover(int id);
 void ScreenSize(int width, int height);    // the display's size
+// The pointer, for hosts that draw the frame themselves: the left button
+// goes down on part `hit` of a window's frame (HTCAPTION, HTBOTTOMRIGHT, ...)
+// or is double-clicked there, at `at` on the screen; each yields the
+// non-client message to queue, and the default procedure does the rest (a
+// press on the caption or a border runs the move or size loop, which hears
+// the pointer's moves and the button coming up). Outside such a loop moves
+// and releases mean nothing to our windows, and a press during one is
+// ignored.
+bool Press(HWND hwnd, int hit, POINT at, MSG* msg);
+bool DoubleClick(HWND hwnd, int hit, POINT at, MSG* msg);
+bool PointerMoved(POINT at, MSG* msg);
+bool Released(POINT at, MSG* msg);
 }  // namespace wm
 
 // ---- The hosts ---------------------------------------------------------------
