@@ -1,8 +1,10 @@
-// tarvelmin in its web page, in headless Chromium: what a person sees on the
-// window's canvas, and what the frame, the desktop and the tabs do to it.
+// tarvelmin in its web page, in headless Chromium and Firefox: what a person
+// sees on the window's canvas, and what the frame, the desktop and the tabs
+// do to it.
 import assert from "node:assert/strict";
 import {after, before, describe, it} from "node:test";
-import {Clock, DEADLINE, anglesOf, disc, framesBetween, launch, look, open, running, serve, until} from "./page.mjs";
+import {BROWSERS, Clock, DEADLINE, anglesOf, disc, framesBetween, launch, look, open, running, serve, until}
+  from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 let site, browser;
@@ -13,6 +15,7 @@ async function visit(query, test) {
   try {
     await test(page);
     assert.deepEqual(page.errors, [], "errors in the page");
+    assert.deepEqual(page.consoleErrors, [], "errors on the console");
   } finally {
     await page.close();
   }
@@ -38,10 +41,10 @@ async function ended(page, code) {
   assert.equal(await page.$(".box"), null, "a dialog is left");
 }
 
-describe("tarvelmin's web page", () => {
+for (const name of BROWSERS) describe(`tarvelmin's web page in ${name}`, () => {
   before(async () => {
     site = await serve();
-    browser = await launch();
+    browser = await launch(name);
   });
 
   after(async () => {
@@ -112,7 +115,8 @@ describe("tarvelmin's web page", () => {
         // a held clock renders none.
         const frame = await box(page, ".frame");
         const [x, y] = [frame.right + 50, frame.bottom + 20];
-        assert.equal(await page.evaluate((x, y) => document.elementFromPoint(x, y).id, x, y), "desktop");
+        assert.equal(await page.evaluate((x, y) => document.elementFromPoint(x, y).closest(".frame, #desktop").id, x, y),
+                     "desktop");
         await page.mouse.click(x, y);
         await clock.run(1000);
         assert.deepEqual(await angles(page), stood, "after a click on the desktop");
