@@ -45,6 +45,10 @@ class Host {
   virtual bool PollInput(MSG* msg) = 0;
 
   // ---- Windows
+  // The host draws our windows' captions itself (the web page's frames):
+  // the window manager then leaves the titles off the screen, where nobody
+  // would see them, and the text machinery unused until the program asks.
+  virtual bool DrawsCaptions() { return false; }
   // One of our top-level windows was made, moved, sized, shown, hidden,
   // minimised, maximised or restored; and when it is gone.
   virtual void WindowChanged(HWND, const WindowState&) {}

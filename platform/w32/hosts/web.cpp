@@ -221,6 +221,8 @@ class WebHost final : public w32::Host {
 
   // ---- Windows
 
+  bool DrawsCaptions() override { return true; }
+
   void WindowChanged(HWND hwnd, const w32::WindowState& state) override {
     Shown* w = Find(hwnd);
     if (!w) {

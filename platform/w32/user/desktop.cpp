@@ -21,7 +21,7 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
 
 // The window's title in white on its caption, cut to the caption and `area`.
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title) {
-  if (title.empty()) return;
+  if (title.empty() || CurrentHost().DrawsCaptions()) return;
   pixman_region32_t clip;
   RegionFromRect(&clip, caption);
   pixman_region32_intersect(&clip, &clip, area);
