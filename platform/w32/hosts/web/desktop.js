@@ -91,6 +91,7 @@ export class Desktop {
 
   ended(code) {
     window.tarvelminExitCode = code;
+    this.status.classList.toggle("trouble", this.refusal !== "");
     this.say(this.refusal ? `tarvelmin did not start: ${this.refusal} (exit code ${code}).`
                           : `tarvelmin has ended with exit code ${code}.`);
   }
