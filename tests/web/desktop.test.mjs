@@ -2,24 +2,11 @@
 // sees on the window's canvas, and what the frame, the desktop and the tabs
 // do to it.
 import assert from "node:assert/strict";
-import {after, before, describe, it} from "node:test";
-import {BROWSERS, Clock, DEADLINE, anglesOf, disc, framesBetween, launch, look, open, running, serve, until}
-  from "./page.mjs";
+import {describe, it} from "node:test";
+import {BROWSERS, Clock, DEADLINE, anglesOf, disc, ended, framesBetween, look, running, session, until,
+        visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
-let site, browser;
-
-// The program in a page of its own, for one test; nothing may go uncaught there.
-async function visit(query, test) {
-  const page = await open(browser, site.url + query);
-  try {
-    await test(page);
-    assert.deepEqual(page.errors, [], "errors in the page");
-    assert.deepEqual(page.consoleErrors, [], "errors on the console");
-  } finally {
-    await page.close();
-  }
-}
 
 // The angle of the disc now, on a 640 x 480 picture with nothing else on it.
 async function angles(page) {
@@ -32,25 +19,10 @@ function box(page, selector) {
   return page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
 }
 
-// The program has ended with `code`, and the page says so.
-async function ended(page, code) {
-  await until(`exit code ${code} in window.tarvelminExitCode`,
-              async () => (await page.evaluate(() => window.tarvelminExitCode)) === code);
-  assert.equal(await page.$eval("#status", (e) => e.textContent), `tarvelmin has ended with exit code ${code}.`);
-  assert.equal(await page.$(".frame"), null, "a window is left");
-  assert.equal(await page.$(".box"), null, "a dialog is left");
-}
-
 for (const name of BROWSERS) describe(`tarvelmin's web page in ${name}`, () => {
-  before(async () => {
-    site = await serve();
-    browser = await launch(name);
-  });
-
-  after(async () => {
-    await browser?.close();
-    await site?.close();
-  });
+  const s = session(name);
+  // The program in a page of its own, for one test; nothing may go uncaught there.
+  const visit = (query, test) => visitPage(s.browser, s.site.url + query, test);
 
   describe("the window", () => {
     it("shows a red disc on black going round clockwise, 2 degrees every 100 ms", {timeout: TIMEOUT}, () =>
@@ -126,7 +98,7 @@ for (const name of BROWSERS) describe(`tarvelmin's web page in ${name}`, () => {
         const back = await angles(page);
         assert.deepEqual(framesBetween(stood, back), [5], "after a click in the window");
 
-        const other = await browser.newPage();
+        const other = await s.browser.newPage();
         try {
           await other.bringToFront();
           assert.equal(await page.evaluate(() => document.hidden), true);

@@ -6,6 +6,7 @@ import fs from "node:fs";
 import http from "node:http";
 import path from "node:path";
 import {fileURLToPath} from "node:url";
+import {after, before} from "node:test";
 import puppeteer from "puppeteer-core";
 
 export const SITE = path.resolve(path.dirname(fileURLToPath(import.meta.url)), "../../build/web/page");
@@ -80,6 +81,21 @@ export async function launch(name = "chromium") {
   return browser;
 }
 
+// For the tests of one describe(): the site served and a browser of that
+// kind, made before the first and closed after the last.
+export function session(name) {
+  const s = {site: null, browser: null};
+  before(async () => {
+    s.site = await serve();
+    s.browser = await launch(name);
+  });
+  after(async () => {
+    await s.browser?.close();
+    await s.site?.close();
+  });
+  return s;
+}
+
 // A fresh page with the program started in it; uncaught errors in the page
 // are collected in page.errors, console errors in page.consoleErrors. The
 // default size leaves room for the window stretched to 1280 x 960: the
@@ -97,6 +113,30 @@ export async function open(browser, url, {width = 1400, height = 1100, ...viewpo
   await page.setViewport({width, height, ...viewport});
   await page.goto(url);
   return page;
+}
+
+// The program in a page of its own for one test, `test(page)`: then nothing
+// may have gone uncaught in the page, nor (unless `console` is false, for a
+// page expected to fail) been said as an error on its console.
+export async function visit(browser, url, test, {viewport = {}, console = true} = {}) {
+  const page = await open(browser, url, viewport);
+  try {
+    await test(page);
+    assert.deepEqual(page.errors, [], "errors in the page");
+    if (console) assert.deepEqual(page.consoleErrors, [], "errors on the console");
+  } finally {
+    await page.close();
+  }
+}
+
+// The program has ended with `code`, and the page says so, with no window
+// or dialog left.
+export async function ended(page, code) {
+  await until(`exit code ${code} in window.tarvelminExitCode`,
+              async () => (await page.evaluate(() => window.tarvelminExitCode)) === code);
+  assert.equal(await page.$eval("#status", (e) => e.textContent), `tarvelmin has ended with exit code ${code}.`);
+  assert.equal(await page.$(".frame"), null, "a window is left");
+  assert.equal(await page.$(".box"), null, "a dialog is left");
 }
 
 // The window's canvas: its size, where its exactly red pixels are, and how
@@ -234,6 +274,7 @@ function PAGE_CLOCK() {
     timers.delete(id);
   };
   window.tarvelminClock = {
+    // What fell due before now happens now, as it would have.
     hold() {
       heldAt = real.now();
       held = true;
@@ -241,6 +282,7 @@ function PAGE_CLOCK() {
         if (t.real !== null) real.clear(t.real);
         t.real = null;
       }
+      return this.run(0);
     },
     async run(ms) {
       const end = heldAt + ms;

@@ -3,8 +3,8 @@
 // (downloaded once all the same), and with a ?fail= name it cannot use.
 import assert from "node:assert/strict";
 import path from "node:path";
-import {after, before, describe, it} from "node:test";
-import {BROWSERS, DEADLINE, SITE, launch, open, running, serve, until} from "./page.mjs";
+import {describe, it} from "node:test";
+import {BROWSERS, DEADLINE, SITE, running, serve, session, until, visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 const SERVE = /bash scripts\/run\.sh --web.*python3 -m http\.server/;
@@ -22,32 +22,16 @@ function said(page) {
 }
 
 for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
-  let browser;
+  const s = session(name);
 
-  before(async () => {
-    browser = await launch(name);
-  });
-
-  after(async () => {
-    await browser?.close();
-  });
-
-  // The page from `site` (or a URL), closed afterwards; nothing uncaught.
-  async function visit(url, test) {
-    const page = await open(browser, url);
-    try {
-      await test(page);
-      assert.deepEqual(page.errors, [], "errors in the page");
-    } finally {
-      await page.close();
-    }
-  }
+  // Nothing uncaught; what fails to load is on the console, as it should be.
+  const visit = (url, test) => visitPage(s.browser, url, test, {console: false});
 
   it("opened from disk, says that it must be served, and how", {timeout: TIMEOUT}, () =>
     visit("file://" + path.join(SITE, "index.html"), async (page) => {
-      const s = await said(page);
-      assert.match(s, /^tarvelmin cannot start: it was opened from a file/);
-      assert.match(s, SERVE);
+      const text = await said(page);
+      assert.match(text, /^tarvelmin cannot start: it was opened from a file/);
+      assert.match(text, SERVE);
     }));
 
   for (const [what, replace, why] of [
@@ -58,10 +42,10 @@ for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
       const site = await serve(SITE, {replace: {"tarvelmin.wasm": replace}});
       try {
         await visit(site.url, async (page) => {
-          const s = await said(page);
-          assert.match(s, /^tarvelmin cannot start: /);
-          assert.match(s, why);
-          assert.match(s, SERVE);
+          const text = await said(page);
+          assert.match(text, /^tarvelmin cannot start: /);
+          assert.match(text, why);
+          assert.match(text, SERVE);
         });
       } finally {
         await site.close();
@@ -72,10 +56,9 @@ for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
   it("takes its program served as any type, downloaded once, without complaint", {timeout: TIMEOUT}, async () => {
     const site = await serve(SITE, {types: {"tarvelmin.wasm": "application/octet-stream"}});
     try {
-      await visit(site.url, async (page) => {
+      await visitPage(s.browser, site.url, async (page) => {
         await running(page);
         assert.equal(site.requests.filter((r) => r === "tarvelmin.wasm").length, 1, `requests: ${site.requests}`);
-        assert.deepEqual(page.consoleErrors, [], "errors on the console");
       });
     } finally {
       await site.close();
@@ -83,20 +66,15 @@ for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
   });
 
   it("refuses a ?fail= name that is no set-up call of the program's, and says why", {timeout: TIMEOUT}, async () => {
-    const site = await serve();
-    try {
-      for (const bad of ["Bogus", "Blt"]) {
-        await visit(`${site.url}?fail=${bad}`, async (page) => {
-          await until("the exit code", () => page.evaluate(() => window.tarvelminExitCode !== undefined));
-          assert.equal(await page.evaluate(() => window.tarvelminExitCode), 1);
-          assert.equal(await status(page), `tarvelmin did not start: ?fail=${bad} names no set-up call the program ` +
-                       "makes; it takes CreateWindowExA, SetTimer, DirectDrawCreate, SetCooperativeLevel, " +
-                       "CreateSurface, CreateClipper, SetHWnd, SetClipper (exit code 1).");
-          assert.equal(await page.$(".frame"), null, "a window was made");
-        });
-      }
-    } finally {
-      await site.close();
+    for (const bad of ["Bogus", "Blt"]) {
+      await visit(`${s.site.url}?fail=${bad}`, async (page) => {
+        await until("the exit code", () => page.evaluate(() => window.tarvelminExitCode !== undefined));
+        assert.equal(await page.evaluate(() => window.tarvelminExitCode), 1);
+        assert.equal(await status(page), `tarvelmin did not start: ?fail=${bad} names no set-up call the program ` +
+                     "makes; it takes CreateWindowExA, SetTimer, DirectDrawCreate, SetCooperativeLevel, " +
+                     "CreateSurface, CreateClipper, SetHWnd, SetClipper (exit code 1).");
+        assert.equal(await page.$(".frame"), null, "a window was made");
+      });
     }
   });
 });
