@@ -324,10 +324,10 @@ void MoveSizeLoop(HWND hwnd, WPARAM command, POINT start) {
     if (moving) {
       OffsetRect(&rect, dx, dy);
     } else {
-      if (left) rect.left += dx;
-      if (right) rect.right += dx;
-      if (top) rect.top += dy;
-      if (bottom) rect.bottom += dy;
+      if (left) rect.left = Clamp(int64_t(rect.left) + dx);
+      if (right) rect.right = Clamp(int64_t(rect.right) + dx);
+      if (top) rect.top = Clamp(int64_t(rect.top) + dy);
+      if (bottom) rect.bottom = Clamp(int64_t(rect.bottom) + dy);
     }
     Send(hwnd, moving ? WM_MOVING : WM_SIZING, WPARAM(edge), LPARAM(reinterpret_cast<intptr_t>(&rect)));
     if (!(w = Find(hwnd))) break;
