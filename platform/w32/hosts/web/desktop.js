@@ -7,7 +7,7 @@ import {showMessageBox} from "./dialog.js";
 import {Frame} from "./frame.js";
 
 // What the user did, as hosts/web.cpp numbers it.
-export const Event = {
+const Event = {
   CLOSE: 1, ACTIVATE: 2, ACTIVATE_OTHER: 3, HIDDEN: 4, SHOWN: 5,
   PRESS: 6, DOUBLE_CLICK: 7, POINTER: 8, RELEASE: 9, SCREEN: 10,
 };
@@ -69,7 +69,8 @@ export class Desktop {
       this.screen.append(frame.element);
     }
     frame.show(title, outer, client, flags);
-    if (frame.shown && (outer.width > this.size.width || outer.height > this.size.height)) this.fit(false);
+    if (frame.shown && !frame.maximized && (outer.width > this.size.width || outer.height > this.size.height))
+      this.fit(false);
   }
 
   gone(id) {
@@ -154,7 +155,7 @@ export class Desktop {
     const area = {width: Math.max(1, this.element.clientWidth), height: Math.max(1, this.element.clientHeight)};
     let need = {width: 1, height: 1};
     for (const f of this.frames.values()) {
-      if (!f.shown) continue;
+      if (!f.shown || f.maximized) continue;  // a maximised window fills whatever screen there is
       const o = f.outer;
       need.width = Math.max(need.width, o.width, pageChanged ? o.x + o.width : 0);
       need.height = Math.max(need.height, o.height, pageChanged ? o.y + o.height : 0);

@@ -27,6 +27,7 @@ export class Frame {
     this.desk = desk;
     this.id = id;
     this.shown = false;
+    this.maximized = false;
     this.outer = {x: 0, y: 0, width: 0, height: 0};
     this.lastPress = null;
 
@@ -119,6 +120,7 @@ export class Frame {
     const frame = this.element, style = frame.style;
     this.outer = outer;
     this.shown = (flags & VISIBLE) !== 0;
+    this.maximized = (flags & MAXIMIZED) !== 0;
     frame.hidden = !this.shown;
     style.left = outer.x + "px";
     style.top = outer.y + "px";
@@ -141,7 +143,7 @@ export class Frame {
       canvas.height = client.height;
     }
     canvas.setAttribute("aria-label", `${title}, ${client.width} by ${client.height} pixels: ${this.desk.picture}`);
-    this.grip.hidden = !(flags & SIZABLE) || (flags & MAXIMIZED) !== 0;
+    this.grip.hidden = !(flags & SIZABLE) || this.maximized;
   }
 
   put(rgba, x, y, width, height) {
