@@ -381,7 +381,7 @@ void Program::UserAction() {
   const uint8_t b = m_in.Byte();
   const DWORD at = headless::Now() + m_in.Byte();
   HWND hwnd = Window();
-  switch (b % 14) {
+  switch (b % 18) {
     case 10:
       headless::LoseSurfacesAt(at);
       break;
@@ -401,6 +401,24 @@ void Program::UserAction() {
       headless::At(at, [w, h] { w32::wm::ScreenSize(w, h); });
       break;
     }
+    case 14:
+    case 15: {
+      // The pointer on the frame, as a host that draws it reports it: the
+      // caption, a border or anything else, a press or a double-click.
+      const int hit = m_in.Bit() ? HTCAPTION + int(m_in.Byte() % 17) : m_in.Int();
+      const POINT p{m_in.Int(), m_in.Int()};
+      if (b % 18 == 14)
+        headless::PressAt(at, hwnd, hit, p);
+      else
+        headless::DoubleClickAt(at, hwnd, hit, p);
+      break;
+    }
+    case 16:
+      headless::PointerAt(at, POINT{m_in.Int(), m_in.Int()});
+      break;
+    case 17:
+      headless::ReleaseAt(at, POINT{m_in.Int(), m_in.Int()});
+      break;
     case 0:
       headless::CloseAt(at, hwnd);
       break;

@@ -95,7 +95,7 @@ count "$logs/linux-asan.log"
 # The same Win32-behaviour, layer and whole-program tests as wasm32 under
 # node: the layer must hold where pointers are 32 bits.
 step web-deps scripts/web-deps.sh
-if [ -f build/web-deps/prefix/.freetype ]; then
+if [ -f build/web-deps/prefix/.freetype-truetype-only ]; then
   step web native web
   count "$logs/web.log"
 fi

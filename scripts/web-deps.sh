@@ -66,13 +66,27 @@ if [ ! -f "$prefix/.pixman" ]; then
   touch "$prefix/.pixman"
 fi
 
-if [ ! -f "$prefix/.freetype" ]; then
+# FreeType with only what draws our one TrueType face: the TrueType driver,
+# its tables, the autofitter and the anti-aliasing renderer; no drivers for
+# other formats, compressed or resource-fork fonts, variations, bitmaps or
+# colour, which the page would only carry. Hinting is left as Debian's.
+if [ ! -f "$prefix/.freetype-truetype-only" ]; then
   echo "web-deps: FreeType for wasm32" >&2
   fetch freetype
+  printf 'FT_USE_MODULE( %s )\n' 'FT_Module_Class, autofit_module_class' 'FT_Driver_ClassRec, tt_driver_class' \
+    'FT_Module_Class, sfnt_module_class' 'FT_Renderer_Class, ft_smooth_renderer_class' \
+    >"$src/freetype/include/freetype/config/ftmodule.h"
+  for option in FT_CONFIG_OPTION_USE_LZW FT_CONFIG_OPTION_USE_ZLIB FT_CONFIG_OPTION_POSTSCRIPT_NAMES \
+      FT_CONFIG_OPTION_ADOBE_GLYPH_LIST FT_CONFIG_OPTION_MAC_FONTS FT_CONFIG_OPTION_GUESSING_EMBEDDED_RFORK \
+      FT_CONFIG_OPTION_INCREMENTAL FT_CONFIG_OPTION_SVG TT_CONFIG_OPTION_EMBEDDED_BITMAPS TT_CONFIG_OPTION_COLOR_LAYERS \
+      TT_CONFIG_OPTION_POSTSCRIPT_NAMES TT_CONFIG_OPTION_GX_VAR_SUPPORT TT_CONFIG_OPTION_BDF; do
+    sed -i "s|^#define $option\$|/* #undef $option */|" "$src/freetype/include/freetype/config/ftoption.h"
+  done
+  rm -rf "$src/freetype-build"
   (emcmake cmake -S "$src/freetype" -B "$src/freetype-build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_INSTALL_PREFIX="$prefix" -DFT_DISABLE_ZLIB=ON -DFT_DISABLE_BZIP2=ON -DFT_DISABLE_PNG=ON \
     -DFT_DISABLE_HARFBUZZ=ON -DFT_DISABLE_BROTLI=ON >"$src/freetype.build.log" 2>&1 &&
     cmake --build "$src/freetype-build" --target install >>"$src/freetype.build.log" 2>&1) ||
     { echo "web-deps: building FreeType failed; the end of its log:" >&2; tail -n 30 "$src/freetype.build.log" >&2; exit 1; }
-  touch "$prefix/.freetype"
+  touch "$prefix/.freetype-truetype-only"
 fi

@@ -26,6 +26,10 @@ inline constexpr const char* kCallNames[] = {"CreateWindowExA", "SetTimer",     
                                              "Blt"};
 static_assert(sizeof kCallNames / sizeof *kCallNames == size_t(Call::Count), "a name for every call");
 
+// The program makes the calls up to this one while it sets up; the others
+// (a frame's GetDC and Blt) fail only on a tick.
+constexpr Call kLastSetUpCall = Call::SetClipper;
+
 // The call with that name; false when none has it.
 inline bool CallNamed(const char* name, Call* call) {
   for (size_t i = 0; i < size_t(Call::Count); ++i) {

@@ -45,6 +45,10 @@ class Host {
   virtual bool PollInput(MSG* msg) = 0;
 
   // ---- Windows
+  // The host draws our windows' captions itself (the web page's frames):
+  // the window manager then leaves the titles off the screen, where nobody
+  // would see them, and the text machinery unused until the program asks.
+  virtual bool DrawsCaptions() { return false; }
   // One of our top-level windows was made, moved, sized, shown, hidden,
   // minimised, maximised or restored; and when it is gone.
   virtual void WindowChanged(HWND, const WindowState&) {}
@@ -94,6 +98,18 @@ void Maximized(HWND hwnd, const RECT& client);  // the desktop maximised it to t
 void Cover(int id, const RECT& rect);      // another application's window on top of ours
 void Uncover(int id);
 void ScreenSize(int width, int height);    // the display's size: a new display mode, which loses surfaces
+// The pointer, for hosts that draw the frame themselves: the left button
+// goes down on part `hit` of a window's frame (HTCAPTION, HTBOTTOMRIGHT, ...)
+// or is double-clicked there, at `at` on the screen; each yields the
+// non-client message to queue, and the default procedure does the rest (a
+// press on the caption or a border runs the move or size loop, which hears
+// the pointer's moves and the button coming up). Outside such a loop moves
+// and releases mean nothing to our windows, and a press during one is
+// ignored.
+bool Press(HWND hwnd, int hit, POINT at, MSG* msg);
+bool DoubleClick(HWND hwnd, int hit, POINT at, MSG* msg);
+bool PointerMoved(POINT at, MSG* msg);
+bool Released(POINT at, MSG* msg);
 }  // namespace wm
 
 // ---- The hosts ---------------------------------------------------------------

@@ -227,16 +227,26 @@ typedef struct tagPAINTSTRUCT {
 #define WM_NCCALCSIZE 0x0083
 #define WM_NCPAINT 0x0085
 #define WM_NCACTIVATE 0x0086
+#define WM_NCLBUTTONDOWN 0x00A1
+#define WM_NCLBUTTONDBLCLK 0x00A3
 #define WM_KEYDOWN 0x0100
 #define WM_CHAR 0x0102
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_MOUSEMOVE 0x0200
 #define WM_LBUTTONDOWN 0x0201
+#define WM_LBUTTONUP 0x0202
+#define WM_SIZING 0x0214
+#define WM_CAPTURECHANGED 0x0215
+#define WM_MOVING 0x0216
+#define WM_ENTERSIZEMOVE 0x0231
+#define WM_EXITSIZEMOVE 0x0232
 #define WM_QUERYNEWPALETTE 0x030F
 #define WM_USER 0x0400
 #define WM_APP 0x8000
 
+#define SC_SIZE 0xF000
+#define SC_MOVE 0xF010
 #define SC_CLOSE 0xF060
 #define SC_MINIMIZE 0xF020
 #define SC_MAXIMIZE 0xF030
@@ -245,6 +255,29 @@ typedef struct tagPAINTSTRUCT {
 #define SIZE_RESTORED 0
 #define SIZE_MINIMIZED 1
 #define SIZE_MAXIMIZED 2
+
+// Where on a window the pointer is (WM_NCLBUTTONDOWN's wParam)
+#define HTCAPTION 2
+#define HTLEFT 10
+#define HTRIGHT 11
+#define HTTOP 12
+#define HTTOPLEFT 13
+#define HTTOPRIGHT 14
+#define HTBOTTOM 15
+#define HTBOTTOMLEFT 16
+#define HTBOTTOMRIGHT 17
+
+// Which edge is being dragged (WM_SIZING's wParam)
+#define WMSZ_LEFT 1
+#define WMSZ_RIGHT 2
+#define WMSZ_TOP 3
+#define WMSZ_TOPLEFT 4
+#define WMSZ_TOPRIGHT 5
+#define WMSZ_BOTTOM 6
+#define WMSZ_BOTTOMLEFT 7
+#define WMSZ_BOTTOMRIGHT 8
+
+#define MK_LBUTTON 0x0001
 
 #define WA_INACTIVE 0
 #define WA_ACTIVE 1
@@ -274,6 +307,8 @@ typedef struct tagPAINTSTRUCT {
 #define SM_CYCAPTION 4
 #define SM_CXFRAME 32
 #define SM_CYFRAME 33
+#define SM_CXMINTRACK 34
+#define SM_CYMINTRACK 35
 #define SM_CXSIZEFRAME SM_CXFRAME
 #define SM_CYSIZEFRAME SM_CYFRAME
 

@@ -209,9 +209,9 @@ TEST(DirectDrawStretch, ClippingNeverChangesTheMapping) {
   // The clip list is in screen coordinates and applies as it stands to an
   // offscreen surface: a client area at the screen's origin cuts it to size,
   // and a window over it cuts a hole, so rows of the hole's height are
-  // written in two pieces, the second starting inside a group.
-  const int fx = GetSystemMetrics(SM_CXFRAME), fy = GetSystemMetrics(SM_CYFRAME), cap = GetSystemMetrics(SM_CYCAPTION);
-  TestWindow w(kFramedStyle, -fx, -fy - cap, 70 + 2 * fx, 45 + 2 * fy + cap);
+  // written in two pieces, the second starting inside a group. (A popup:
+  // a framed window could not be made this small.)
+  TestWindow w(WS_POPUP | WS_VISIBLE, 0, 0, 70, 45);
   const RECT client = ClientOnScreen(w.hwnd());
   ASSERT_EQ((RECT{0, 0, 70, 45}), client);
   const RECT cover{9, 13, 31, 20};

@@ -117,6 +117,29 @@ TEST(UserActions, TheDesktopsPlacementsBecomeOurs) {
   ReleaseDC(w.hwnd(), hdc);
 }
 
+// A drag through a host that draws the frame itself (the web page's): the
+// pointer may leave the screen, the window follows only as far as its
+// edge; the program's timers keep ticking while the button is held.
+TEST(UserActions, ADragStopsAtTheScreensEdgeWhileTimersTick) {
+  TestWindow w(kFramedStyle, 0, 0, 200, 150);
+  SetTimer(w.hwnd(), 1, 10, NULL);
+  DrainQueue();
+  headless::PressAt(0, w.hwnd(), HTCAPTION, POINT{100, 10});
+  headless::PointerAt(50, POINT{5000, -300});
+  headless::ReleaseAt(100, POINT{5000, -300});
+  RunUntil(100);
+  RECT r;
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ((RECT{923, -10, 1123, 140}), r) << "the grabbed point at the screen's top-right corner";
+  size_t ticks = 0, entered = 0;
+  for (const Seen& s : SeenMessages()) {
+    entered += s.message == WM_ENTERSIZEMOVE;
+    if (s.message == WM_EXITSIZEMOVE) break;
+    ticks += entered && s.message == WM_TIMER;
+  }
+  EXPECT_EQ(9u, ticks) << "at 10, 20, ... 90 ms; the release at 100 comes first";
+}
+
 TEST(Screen, ANewWindowShowsItsClassBrushInTheClientArea) {
   TestWindow w(kFramedStyle, 100, 50, 200, 150);
   UpdateWindow(w.hwnd());

@@ -158,6 +158,45 @@ void BackTo(HWND ours) {
   PumpUntil([] { return HeardActivateApp(TRUE); });
 }
 
+namespace {
+// A mouse event at a point of the screen: SendInput takes 0..65535 across it.
+INPUT Mouse(DWORD flags, POINT at) {
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  const LONG width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  in.mi.dx = (at.x * 65536 + width - 1) / width;
+  in.mi.dy = (at.y * 65536 + height - 1) / height;
+  in.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  return in;
+}
+// Sends the input and serves the queue until the last of it, the button
+// coming up, has been handled: WM_EXITSIZEMOVE after a press on the frame,
+// or the double-click.
+void SendMouse(std::vector<INPUT> inputs, UINT last) {
+  // The window follows the pointer step by step, as our layer's does.
+  SystemParametersInfoA(SPI_SETDRAGFULLWINDOWS, TRUE, NULL, 0);
+  const size_t before = CountSeen(last);
+  SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+  PumpUntil([&] { return CountSeen(last) > before; });
+  Pump();
+}
+}  // namespace
+
+void UserDrags(HWND, int, POINT from, POINT to, int steps) {
+  // The press becomes WM_NCLBUTTONDOWN wherever the frame says the pointer is.
+  std::vector<INPUT> inputs = {Mouse(0, from), Mouse(MOUSEEVENTF_LEFTDOWN, from)};
+  for (int i = 1; i <= steps; ++i)
+    inputs.push_back(Mouse(0, POINT{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps}));
+  inputs.push_back(Mouse(MOUSEEVENTF_LEFTUP, to));
+  SendMouse(inputs, WM_EXITSIZEMOVE);
+}
+
+void UserDoubleClicks(HWND, int, POINT at) {
+  SendMouse({Mouse(0, at), Mouse(MOUSEEVENTF_LEFTDOWN, at), Mouse(MOUSEEVENTF_LEFTUP, at),
+             Mouse(MOUSEEVENTF_LEFTDOWN, at), Mouse(MOUSEEVENTF_LEFTUP, at)},
+            WM_NCLBUTTONDBLCLK);
+}
+
 void AnotherApplicationQuits() {
   if (!g_otherThread) return;
   PostMessageA(g_other, WM_QUIT, 0, 0);
@@ -205,4 +244,22 @@ bool DisplayModeChanges(int width, int height) {
 
 // Each test starts on a fresh headless host anyway.
 void DisplayModeBack() {}
+
+void UserDrags(HWND hwnd, int hit, POINT from, POINT to, int steps) {
+  const DWORD now = headless::Now();
+  headless::PressAt(now, hwnd, hit, from);
+  for (int i = 1; i <= steps; ++i)
+    headless::PointerAt(now, POINT{from.x + (to.x - from.x) * i / steps, from.y + (to.y - from.y) * i / steps});
+  headless::ReleaseAt(now, to);
+  Pump();
+}
+
+void UserDoubleClicks(HWND hwnd, int hit, POINT at) {
+  const DWORD now = headless::Now();
+  headless::PressAt(now, hwnd, hit, at);
+  headless::ReleaseAt(now, at);
+  headless::DoubleClickAt(now, hwnd, hit, at);
+  headless::ReleaseAt(now, at);
+  Pump();
+}
 #endif

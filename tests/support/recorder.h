@@ -76,3 +76,14 @@ void AnotherApplicationQuits();
 // DisplayModeBack() returns to the mode the tests started in.
 bool DisplayModeChanges(int width, int height);
 void DisplayModeBack();
+
+// The user puts the pointer on part `hit` of a window's frame (HTCAPTION,
+// HTBOTTOMRIGHT, ...) at `from` on the screen, holds the left button down,
+// moves to `to` in `steps` even steps and lets go; or double-clicks at
+// `at`. Each returns once the queue has been served: on Windows the input is
+// real (SendInput, windows dragged with their contents), on our layer the
+// headless host's. Windows gives a window the pointer's input only while
+// the pointer is over it until its move loop has begun, so a drag stays
+// within where the window was.
+void UserDrags(HWND hwnd, int hit, POINT from, POINT to, int steps);
+void UserDoubleClicks(HWND hwnd, int hit, POINT at);

@@ -1,23 +1,12 @@
-// tarvelmin in its web page, in headless Chromium: what a person sees on the
-// window's canvas, and what the frame, the desktop and the tabs do to it.
+// tarvelmin in its web page, in headless Chromium and Firefox: what a person
+// sees on the window's canvas, and what the frame, the desktop and the tabs
+// do to it.
 import assert from "node:assert/strict";
-import {after, before, describe, it} from "node:test";
+import {describe, it} from "node:test";
 import {Follow} from "./model.mjs";
-import {Clock, DEADLINE, launch, look, open, running, serve, until} from "./page.mjs";
+import {BROWSERS, Clock, DEADLINE, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
-let site, browser;
-
-// The program in a page of its own, for one test; nothing may go uncaught there.
-async function visit(query, test) {
-  const page = await open(browser, site.url + query);
-  try {
-    await test(page);
-    assert.deepEqual(page.errors, [], "errors in the page");
-  } finally {
-    await page.close();
-  }
-}
 
 // The page's clock runs `ms` on, and the window's whole picture must be
 // what the model says: `frames` further on (one every 100 ms unless told)
@@ -33,25 +22,10 @@ function box(page, selector) {
   return page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
 }
 
-// The program has ended with `code`, and the page says so.
-async function ended(page, code) {
-  await until(`exit code ${code} in window.tarvelminExitCode`,
-              async () => (await page.evaluate(() => window.tarvelminExitCode)) === code);
-  assert.equal(await page.$eval("#status", (e) => e.textContent), `tarvelmin has ended with exit code ${code}.`);
-  assert.equal(await page.$(".frame"), null, "a window is left");
-  assert.equal(await page.$(".box"), null, "a dialog is left");
-}
-
-describe("tarvelmin's web page", () => {
-  before(async () => {
-    site = await serve();
-    browser = await launch();
-  });
-
-  after(async () => {
-    await browser?.close();
-    await site?.close();
-  });
+for (const name of BROWSERS) describe(`tarvelmin's web page in ${name}`, () => {
+  const s = session(name);
+  // The program in a page of its own, for one test; nothing may go uncaught there.
+  const visit = (query, test) => visitPage(s.browser, s.site.url + query, test);
 
   describe("the window", () => {
     it("shows on its canvas what the program draws, frame for frame, 2 degrees every 100 ms", {timeout: TIMEOUT}, () =>
@@ -104,14 +78,15 @@ describe("tarvelmin's web page", () => {
         // a held clock renders none.
         const frame = await box(page, ".frame");
         const [x, y] = [frame.right + 50, frame.bottom + 20];
-        assert.equal(await page.evaluate((x, y) => document.elementFromPoint(x, y).id, x, y), "desktop");
+        assert.equal(await page.evaluate((x, y) => document.elementFromPoint(x, y).closest(".frame, #desktop").id, x, y),
+                     "desktop");
         await page.mouse.click(x, y);
         await runs(page, clock, follow, 1000, {frames: 0, what: "after a click on the desktop"});
         const canvas = await box(page, ".frame canvas");
         await page.mouse.click(canvas.x + canvas.width / 2, canvas.y + canvas.height / 2);
         await runs(page, clock, follow, 500, {what: "after a click in the window"});
 
-        const other = await browser.newPage();
+        const other = await s.browser.newPage();
         try {
           await other.bringToFront();
           assert.equal(await page.evaluate(() => document.hidden), true);

@@ -1,7 +1,11 @@
 // How soon the page shows the program's first frame, from navigation start,
-// in headless Chromium with nothing cached: node tests/web/measure.mjs [runs]
+// in headless Chromium with nothing cached, and how much it downloads for it
+// (each file as served and gzipped): node tests/web/measure.mjs [runs]
 // [--screenshot file.png] (the README's picture: 900 x 620, the disc going).
-import {launch, open, running, serve} from "./page.mjs";
+import fs from "node:fs";
+import path from "node:path";
+import zlib from "node:zlib";
+import {SITE, launch, open, running, serve} from "./page.mjs";
 
 const args = process.argv.slice(2);
 const shot = args.includes("--screenshot") ? args[args.indexOf("--screenshot") + 1] : null;
@@ -31,6 +35,16 @@ try {
     }));
     console.log(`run ${i + 1}: first frame ${t.frame.toFixed(0)} ms after navigation start (wasm loaded at ${t.wasm.toFixed(0)} ms)`);
     await context.close();
+    if (i > 0) continue;
+    let raw = 0, zipped = 0;
+    for (const name of new Set(site.requests)) {
+      const data = fs.readFileSync(path.join(SITE, name));
+      const z = zlib.gzipSync(data, {level: 9}).length;
+      raw += data.length;
+      zipped += z;
+      console.log(`  ${name.padEnd(16)} ${String(data.length).padStart(9)} bytes, ${String(z).padStart(8)} gzipped`);
+    }
+    console.log(`  the page downloads ${raw} bytes, ${zipped} gzipped`);
   }
   if (shot) {
     const page = await open(browser, site.url, {width: 900, height: 620});

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
-# The browser tests: the web page in build/web/page/ in headless Chromium,
-# through puppeteer-core, with node's own test runner. The output ends with
-# its summary ("# pass N", "# fail N", "# cancelled N": a set-up that failed
-# cancels the tests). Exit 77: not run, Chromium cannot run here.
+# The browser tests: the web page in build/web/page/ in headless Chromium and
+# Firefox ESR (each test in both; TARVELMIN_BROWSERS=chromium or =firefox
+# narrows it), through puppeteer-core (Firefox over WebDriver BiDi), with
+# node's own test runner. The output ends with its summary ("# pass N",
+# "# fail N", "# cancelled N": a set-up that failed cancels the tests).
+# Exit 77: not run, Chromium cannot run here.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 chromium=${TARVELMIN_CHROMIUM:-/usr/bin/chromium}
-export TARVELMIN_CHROMIUM=$chromium
+firefox=${TARVELMIN_FIREFOX:-/usr/bin/firefox-esr}
+export TARVELMIN_CHROMIUM=$chromium TARVELMIN_FIREFOX=$firefox
 
 if [ ! -f "$root/build/web/page/tarvelmin.wasm" ]; then
   echo "build/web/page/tarvelmin.wasm is missing: build the web preset first (cmake --preset web && cmake --build --preset web)"
@@ -18,7 +21,7 @@ fi
 # A browser that is not installed is a missing install step; one that is
 # installed but cannot show a page here is this machine's limit (below).
 source "$root/scripts/needs.sh"
-needs node npm "$chromium" || exit 1
+needs node npm "$chromium" "$firefox" || exit 1
 
 # Once, and again when the lock file changes.
 if [ ! -f "$here/node_modules/.package-lock.json" ] || [ "$here/package-lock.json" -nt "$here/node_modules/.package-lock.json" ]; then

@@ -139,3 +139,47 @@ inline const Sequence kHide =
 inline const Sequence kDestroy =
     Then(Then({{WM_SHOWWINDOW, kNever}, {WM_WINDOWPOSCHANGING}, {WM_WINDOWPOSCHANGED}}, kDeactivated),
          {{WM_DESTROY}, {WM_NCDESTROY}});
+
+// The user drags the caption: the default procedure's move loop, the
+// window following the pointer (one step here), nothing sized.
+inline const Sequence kDragCaption = {{WM_NCLBUTTONDOWN, kPosted | kWParam, HTCAPTION},
+                                      {WM_SYSCOMMAND, kDefProc | kWParam, SC_MOVE + HTCAPTION},
+                                      {WM_GETMINMAXINFO, kDefProc},
+                                      {WM_ENTERSIZEMOVE, kDefProc},
+                                      {WM_MOVING, kDefProc},
+                                      {WM_WINDOWPOSCHANGING, kDefProc},
+                                      {WM_WINDOWPOSCHANGED, kDefProc},
+                                      {WM_MOVE, kDefProc | kLParam, 0, MAKELPARAM(64, 53)},
+                                      {WM_SIZE, kNever},
+                                      {WM_CAPTURECHANGED, kDefProc},
+                                      {WM_EXITSIZEMOVE, kDefProc}};
+
+// The user drags the bottom-right corner: the size loop; the client area
+// keeps its place, so WM_SIZE without WM_MOVE.
+inline const Sequence kDragCorner = {{WM_NCLBUTTONDOWN, kPosted | kWParam, HTBOTTOMRIGHT},
+                                     {WM_SYSCOMMAND, kDefProc | kWParam, SC_SIZE + WMSZ_BOTTOMRIGHT},
+                                     {WM_GETMINMAXINFO, kDefProc},
+                                     {WM_ENTERSIZEMOVE, kDefProc},
+                                     {WM_SIZING, kDefProc | kWParam, WMSZ_BOTTOMRIGHT},
+                                     {WM_WINDOWPOSCHANGING, kDefProc},
+                                     {WM_GETMINMAXINFO, kDefProc},
+                                     {WM_NCCALCSIZE, kDefProc},
+                                     {WM_WINDOWPOSCHANGED, kDefProc},
+                                     {WM_MOVE, kNever},
+                                     {WM_SIZE, kDefProc | kWParam | kLParam, SIZE_RESTORED, MAKELPARAM(590, 450)},
+                                     {WM_CAPTURECHANGED, kDefProc},
+                                     {WM_EXITSIZEMOVE, kDefProc}};
+
+// A double-click on the caption: the first press runs the move loop (a
+// maximised window does not move), the second is the double-click, which
+// the default procedure turns into maximising or restoring only where the
+// window has a maximise box.
+inline Sequence DoubleClickOnCaption(bool loop, std::vector<Expect> after) {
+  Sequence s = {{WM_NCLBUTTONDOWN, kPosted | kWParam, HTCAPTION},
+                {WM_SYSCOMMAND, kDefProc | kWParam, SC_MOVE + HTCAPTION},
+                {WM_ENTERSIZEMOVE, loop ? unsigned(kDefProc) : kNever},
+                {WM_EXITSIZEMOVE, loop ? unsigned(kDefProc) : kNever},
+                {WM_NCLBUTTONDBLCLK, kPosted | kWParam, HTCAPTION}};
+  s.insert(s.end(), after.begin(), after.end());
+  return s;
+}

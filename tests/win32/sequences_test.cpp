@@ -3,6 +3,7 @@
 // maximising, activation, hiding and destroying (the tables: sequences.h).
 #include <gtest/gtest.h>
 
+#include "support/rect.h"
 #include "support/recorder.h"
 #include "support/sequence.h"
 #include "win32/sequences.h"
@@ -140,6 +141,70 @@ TEST_F(Sequences, DestroyingTheActiveWindow) {
   // What was posted to it went with it.
   MSG msg;
   EXPECT_FALSE(PeekMessageA(&msg, NULL, WM_APP, WM_APP, PM_REMOVE));
+}
+
+TEST_F(Sequences, TheUserDragsTheCaptionAndTheCorner) {
+  TestWindow w(kFramedStyle, 0, 0, kWidth, kHeight);
+  HWND h = w.hwnd();
+  Pump();
+  SeenMessages().clear();
+  UserDrags(h, HTCAPTION, POINT{100, 10}, POINT{160, 40}, 1);
+  EXPECT_TRUE(SawSequence(kDragCaption, "the caption dragged"));
+  RECT r;
+  GetWindowRect(h, &r);
+  EXPECT_EQ((RECT{60, 30, 60 + kWidth, 30 + kHeight}), r);
+
+  MoveWindow(h, 0, 0, kWidth, kHeight, TRUE);
+  Pump();
+  SeenMessages().clear();
+  UserDrags(h, HTBOTTOMRIGHT, POINT{kWidth - 2, kHeight - 2}, POINT{kWidth - 52, kHeight - 32}, 1);
+  EXPECT_TRUE(SawSequence(kDragCorner, "the corner dragged"));
+  GetWindowRect(h, &r);
+  EXPECT_EQ((RECT{0, 0, kWidth - 50, kHeight - 30}), r);
+}
+
+TEST_F(Sequences, AWindowIsNoSmallerThanItsTrackingSize) {
+  // The limits a captioned, sizable window is held to, by the user and by
+  // the program alike; our metrics are Wine's classic ones.
+  const LONG cx = GetSystemMetrics(SM_CXMINTRACK), cy = GetSystemMetrics(SM_CYMINTRACK);
+#ifdef _WIN32
+  const bool styled = !UnderWine();  // on Windows itself the visual style decides
+#else
+  const bool styled = false;
+#endif
+  if (!styled) EXPECT_EQ((POINT{116, 27}), (POINT{cx, cy}));
+  TestWindow w(kFramedStyle, 0, 0, 3, 1);
+  RECT r;
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ((RECT{0, 0, cx, cy}), r) << "created";
+  MoveWindow(w.hwnd(), 0, 0, kWidth, kHeight, TRUE);
+  UserDrags(w.hwnd(), HTBOTTOMRIGHT, POINT{kWidth - 2, kHeight - 2}, POINT{5, 5}, 1);
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ((RECT{0, 0, cx, cy}), r) << "dragged";
+  MoveWindow(w.hwnd(), 10, 20, 3, 1, TRUE);
+  GetWindowRect(w.hwnd(), &r);
+  EXPECT_EQ((RECT{10, 20, 10 + cx, 20 + cy}), r) << "MoveWindow";
+}
+
+TEST_F(Sequences, DoubleClickingTheCaptionMaximisesOnlyWithAMaximiseBox) {
+  TestWindow w(kFramedStyle, 0, 0, kWidth, kHeight);
+  Pump();
+  SeenMessages().clear();
+  UserDoubleClicks(w.hwnd(), HTCAPTION, POINT{100, 10});
+  EXPECT_FALSE(IsZoomed(w.hwnd()));
+  EXPECT_TRUE(SawSequence(DoubleClickOnCaption(true, {}), "no maximise box"));
+
+  TestWindow boxed(kFramedStyle | WS_MAXIMIZEBOX, 0, 0, kWidth, kHeight);
+  Pump();
+  SeenMessages().clear();
+  UserDoubleClicks(boxed.hwnd(), HTCAPTION, POINT{100, 10});
+  EXPECT_TRUE(IsZoomed(boxed.hwnd()));
+  EXPECT_TRUE(SawSequence(DoubleClickOnCaption(true, {{WM_SYSCOMMAND, kDefProc | kWParam, SC_MAXIMIZE}}),
+                          "with a maximise box"));
+  UserDoubleClicks(boxed.hwnd(), HTCAPTION, POINT{100, 10});
+  EXPECT_FALSE(IsZoomed(boxed.hwnd()));
+  EXPECT_TRUE(SawSequence(DoubleClickOnCaption(false, {{WM_SYSCOMMAND, kDefProc | kWParam, SC_RESTORE}}),
+                          "maximised, with a maximise box"));
 }
 
 }  // namespace

@@ -5,9 +5,10 @@
 // machines), the nearest thing to the Windows system font, and size it so its
 // ascent and descent fill a 16-pixel cell as that font's do. Bytes are read
 // as Windows-1252, the ANSI code page of the Windows build. Where there is no
-// fontconfig (the web page) the face ships inside the program. Rendered glyphs
-// are kept per byte value, so a frame's worth of text costs no FreeType work.
-#ifndef TARVELMIN_FONT
+// fontconfig (the web page) the face ships inside the program, cut down to
+// the characters those bytes can be (subset_font.py). Rendered glyphs are
+// kept per byte value, so a frame's worth of text costs no FreeType work.
+#ifndef TARVELMIN_EMBEDDED_FACE
 #include <fontconfig/fontconfig.h>
 #endif
 #include <ft2build.h>
@@ -21,6 +22,12 @@
 
 #include "../damage.h"
 #include "internal.h"
+
+#ifdef TARVELMIN_EMBEDDED_FACE
+// The face, as subset_font.py writes it.
+extern "C" const unsigned char g_faceData[];
+extern "C" const size_t g_faceSize;
+#endif
 
 namespace w32 {
 namespace {
@@ -62,10 +69,7 @@ class SystemFont {
 
  private:
   SystemFont() {
-    std::string path;
-    int index = 0;
-    if (!Locate(&path, &index) || FT_Init_FreeType(&m_library) != 0 ||
-        FT_New_Face(m_library, path.c_str(), index, &m_face) != 0 || !Size()) {
+    if (FT_Init_FreeType(&m_library) != 0 || !Open() || !Size()) {
       std::fprintf(stderr, "w32: no usable font found through fontconfig; text shows as blank boxes\n");
       if (m_face) FT_Done_Face(m_face);
       m_face = nullptr;
@@ -78,14 +82,16 @@ class SystemFont {
   SystemFont(const SystemFont&) = delete;
   SystemFont& operator=(const SystemFont&) = delete;
 
-#ifdef TARVELMIN_FONT
+#ifdef TARVELMIN_EMBEDDED_FACE
   // A build without fontconfig (the web page) carries its one face inside.
-  static bool Locate(std::string* path, int* index) {
-    *path = TARVELMIN_FONT;
-    *index = 0;
-    return true;
-  }
+  bool Open() { return FT_New_Memory_Face(m_library, g_faceData, FT_Long(g_faceSize), 0, &m_face) == 0; }
 #else
+  bool Open() {
+    std::string path;
+    int index = 0;
+    return Locate(&path, &index) && FT_New_Face(m_library, path.c_str(), index, &m_face) == 0;
+  }
+
   // A private configuration, destroyed at once, so fontconfig keeps nothing.
   static bool Locate(std::string* path, int* index) {
     FcConfig* config = FcInitLoadConfigAndFonts();

@@ -234,6 +234,18 @@ void RestoreAt(DWORD at, HWND hwnd) {
 void MaximizeAt(DWORD at, HWND hwnd) {
   Do(at, [hwnd] { w32::wm::Show(hwnd, SW_MAXIMIZE); });
 }
+void PressAt(DWORD at, HWND hwnd, int hit, POINT point) {
+  Headless().Schedule(at, [=](MSG* msg) { return w32::wm::Press(hwnd, hit, point, msg); });
+}
+void DoubleClickAt(DWORD at, HWND hwnd, int hit, POINT point) {
+  Headless().Schedule(at, [=](MSG* msg) { return w32::wm::DoubleClick(hwnd, hit, point, msg); });
+}
+void PointerAt(DWORD at, POINT point) {
+  Headless().Schedule(at, [=](MSG* msg) { return w32::wm::PointerMoved(point, msg); });
+}
+void ReleaseAt(DWORD at, POINT point) {
+  Headless().Schedule(at, [=](MSG* msg) { return w32::wm::Released(point, msg); });
+}
 int CoverAt(DWORD at, const RECT& rect) {
   int id = Headless().NextCoverId();
   Do(at, [id, rect] { w32::wm::Cover(id, rect); });

@@ -41,6 +41,14 @@ void ResizeClientAt(DWORD at, HWND hwnd, int width, int height);
 void MinimizeAt(DWORD at, HWND hwnd);
 void RestoreAt(DWORD at, HWND hwnd);
 void MaximizeAt(DWORD at, HWND hwnd);
+// The pointer on the frame: the left button goes down on part `hit`
+// (HTCAPTION, HTBOTTOMRIGHT, ...) at `point` on the screen, or double-clicks
+// there; then moves with the button held, and comes up. A press on the
+// caption or a border runs the window's move or size loop until the release.
+void PressAt(DWORD at, HWND hwnd, int hit, POINT point);
+void DoubleClickAt(DWORD at, HWND hwnd, int hit, POINT point);
+void PointerAt(DWORD at, POINT point);
+void ReleaseAt(DWORD at, POINT point);
 // The display mode changes (and changes back): DirectDraw surfaces in
 // display memory are lost until their owner restores them.
 void LoseSurfacesAt(DWORD at);

@@ -3,29 +3,36 @@
 // Platform:     any browser, as wasm32 through Emscripten, with Asyncify.
 // Pairs with:   host.h, whose interface it implements, and the window
 //               manager's wm:: actions, which the page's events call; the
-//               page itself is web/index.html and web/desktop.js beside this
-//               file (Module.desk there is what this file calls).
+//               page itself is web/ beside this file: index.html and its
+//               modules (Module.desk, web/desktop.js, is what this file calls).
 // Dependencies: Emscripten (EM_JS, Asyncify).
 // Implements:
 //   [x] clock and waits: performance.now(); a wait yields to the browser
 //       (Asyncify) until the deadline or until the page queues an event,
 //       whichever comes first; the page's callbacks only queue events
+//   [x] the screen: the page's desktop, scaled down to fit our windows on a
+//       smaller page; a new size when the page's changes
 //   [x] windows: a frame in the page for each of our top-level windows, its
 //       caption, close box and sizing grip drawn by the page; the canvas is
 //       the client area, where the window manager puts it
+//   [x] the pointer on the frame: presses on the caption and the grip, the
+//       moves while held, the release and double-clicks become Windows'
+//       input, and the window manager moves and sizes the window as
+//       Windows' default procedure does (the picture stretches)
 //   [x] the close box: the same close path as the other hosts
-//   [x] focus: a click on the window brings it to the front; a click
-//       outside it, or another tab in front, makes another application active
-//   [x] resizes done in the page: the picture stretches
+//   [x] focus: a click on the window or the keyboard's focus in it brings
+//       it to the front; a click outside it, the focus leaving for the page,
+//       or another tab in front, makes another application active
 //   [x] screen updates: only the changed rectangle goes to the canvas
-//   [x] message boxes: a dialog in the page; the program waits until it is
-//       dismissed
+//   [x] message boxes: a modal dialog in the page; the program waits until
+//       it is dismissed
 //   [x] the exit code: the page says that the program has ended, and with
 //       which code
-//   [x] fault injection: ?fail=DirectDrawCreate (any injectable call) makes
-//       that call fail, as on the headless host
+//   [x] fault injection: ?fail=DirectDrawCreate (any set-up call the program
+//       makes) makes that call fail, as on the headless host; another name
+//       is refused, and the page says why
 // Limitations:
-//   [ ] moving, minimising and maximising: the frame stays where it is
+//   [ ] minimising and maximising: the frame has no boxes for them
 //   [ ] Beep: silent
 //   [ ] other applications' windows over ours: the page has none
 #include <emscripten.h>
@@ -33,6 +40,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,32 +59,58 @@ EM_JS(int, DeskOpen, (int* width, int* height), {
   HEAP32[height >> 2] = size.height;
   return 1;
 });
-EM_JS(void, DeskWindow, (int id, const char* title, int x, int y, int width, int height, int visible), {
-  Module.desk.window(id, UTF8ToString(title), x, y, width, height, visible != 0);
+EM_JS(void, DeskRefused, (const char* why), { Module.desk.refused(UTF8ToString(why)); });
+EM_JS(void, DeskWindow, (int id, const char* title, const RECT* outer, const RECT* client, int flags), {
+  const rect = (r) => ({x: HEAP32[r >> 2], y: HEAP32[(r >> 2) + 1], width: HEAP32[(r >> 2) + 2] - HEAP32[r >> 2],
+                        height: HEAP32[(r >> 2) + 3] - HEAP32[(r >> 2) + 1]});
+  Module.desk.window(id, UTF8ToString(title), rect(outer), rect(client), flags);
 });
 EM_JS(void, DeskGone, (int id), { Module.desk.gone(id); });
 EM_JS(void, DeskPut, (int id, const uint8_t* rgba, int x, int y, int width, int height), {
   Module.desk.put(id, HEAPU8.subarray(rgba, rgba + width * height * 4), x, y, width, height);
 });
 EM_JS(int, DeskPending, (), { return Module.desk.events.length; });
-// The next event: its kind (0: none), and the window and two numbers in out[0..2].
+// The next event: its kind (0: none), and the window and three numbers in out[0..3].
 EM_JS(int, DeskNextEvent, (int* out), {
   const e = Module.desk.events.shift();
   if (!e) return 0;
   HEAP32[out >> 2] = e.id | 0;
   HEAP32[(out >> 2) + 1] = e.a | 0;
   HEAP32[(out >> 2) + 2] = e.b | 0;
+  HEAP32[(out >> 2) + 3] = e.c | 0;
   return e.kind;
 });
 // The name of the call to make fail (?fail=...), or an empty string.
 EM_JS(void, DeskFault, (char* out, int size), { stringToUTF8(Module.desk.fault || "", out, size); });
-EM_ASYNC_JS(void, DeskWait, (double milliseconds), { await Module.desk.wait(milliseconds); });
-EM_ASYNC_JS(int, DeskMessageBox, (int id, const char* text, const char* caption), {
-  return await Module.desk.messageBox(id, UTF8ToString(text), UTF8ToString(caption));
+// The two waits, on Asyncify's own terms rather than EM_ASYNC_JS's: the
+// program's exit() ends it from inside the callback that wakes it, and the
+// ExitStatus that unwinds it is no error to report, in any browser.
+EM_JS(void, DeskWait, (double milliseconds), {
+  Asyncify.handleSleep((wake) => Module.desk.wait(milliseconds).then(() => {
+    try {
+      wake();
+    } catch (e) {
+      if (!(e instanceof ExitStatus)) throw e;
+    }
+  }));
+});
+EM_JS(int, DeskMessageBox, (const char* text, const char* caption), {
+  return Asyncify.handleSleep((wake) => Module.desk.messageBox(UTF8ToString(text), UTF8ToString(caption)).then((button) => {
+    try {
+      wake(button);
+    } catch (e) {
+      if (!(e instanceof ExitStatus)) throw e;
+    }
+  }));
 });
 
-// What the page queues, as web/desktop.js numbers them.
-enum Event { kNone = 0, kClose = 1, kActivate = 2, kActivateOther = 3, kResize = 4, kHidden = 5, kShown = 6 };
+// What the page queues, as web/desktop.js numbers it.
+enum Event {
+  kNone = 0, kClose = 1, kActivate = 2, kActivateOther = 3, kHidden = 4, kShown = 5,
+  kPress = 6, kDoubleClick = 7, kPointer = 8, kRelease = 9, kScreen = 10
+};
+// What the page hears of a window, as web/frame.js reads it.
+enum Flags { kVisible = 1, kSizable = 2, kMaximized = 4 };
 
 int IdOf(HWND hwnd) {
   return int(reinterpret_cast<uintptr_t>(hwnd));
@@ -102,12 +137,12 @@ class WebHost final : public w32::Host {
       *why = "no page to show a window in (Module.desk is missing)";
       return false;
     }
-    // Room for the window and a user's resizing, however small the page.
-    w32::wm::ScreenSize(std::max(width, 1024), std::max(height, 768));
+    w32::wm::ScreenSize(width, height);
     char fault[64];
     DeskFault(fault, sizeof fault);
     if (*fault && !ArmFault(fault)) {
-      *why = std::string("?fail= names no call that can be made to fail: '") + fault + "'";
+      *why = std::string("?fail=") + fault + " names no set-up call the program makes; it takes " + SetUpCalls();
+      DeskRefused(why->c_str());
       return false;
     }
     return true;
@@ -138,9 +173,10 @@ class WebHost final : public w32::Host {
   // ---- Input
 
   bool PollInput(MSG* msg) override {
-    int e[3];
+    int e[4];
     while (int kind = DeskNextEvent(e)) {
       const HWND hwnd = WindowOf(e[0]);
+      const POINT at{e[1], e[2]};
       switch (kind) {
         case kClose:
           if (w32::wm::Close(hwnd, msg)) return true;
@@ -153,16 +189,20 @@ class WebHost final : public w32::Host {
           m_otherInFront = true;
           w32::wm::ActivateOther();
           break;
-        case kResize:
-          // Our screen grows to hold what the page lets the window become.
-          if (const Shown* w = Find(hwnd)) {
-            const int64_t right = int64_t(w->told.client.left) + e[1], bottom = int64_t(w->told.client.top) + e[2];
-            const int64_t most = w32::kMaxDisplaySide;
-            if (right > w32::ScreenWidth() || bottom > w32::ScreenHeight())
-              w32::wm::ScreenSize(int(std::min(std::max<int64_t>(right, w32::ScreenWidth()), most)),
-                                  int(std::min(std::max<int64_t>(bottom, w32::ScreenHeight()), most)));
-          }
-          w32::wm::ResizeClient(hwnd, e[1], e[2]);
+        case kPress:
+          if (w32::wm::Press(hwnd, e[3], at, msg)) return true;
+          break;
+        case kDoubleClick:
+          if (w32::wm::DoubleClick(hwnd, e[3], at, msg)) return true;
+          break;
+        case kPointer:
+          if (w32::wm::PointerMoved(at, msg)) return true;
+          break;
+        case kRelease:
+          if (w32::wm::Released(at, msg)) return true;
+          break;
+        case kScreen:
+          w32::wm::ScreenSize(e[1], e[2]);
           break;
         case kHidden:
           // Another tab in front: another application is active until ours
@@ -181,6 +221,8 @@ class WebHost final : public w32::Host {
 
   // ---- Windows
 
+  bool DrawsCaptions() override { return true; }
+
   void WindowChanged(HWND hwnd, const w32::WindowState& state) override {
     Shown* w = Find(hwnd);
     if (!w) {
@@ -191,8 +233,11 @@ class WebHost final : public w32::Host {
     w->told.title = nullptr;  // the caller's; kept as `title`
     w->title = state.title;
     const RECT& c = state.client;
-    DeskWindow(IdOf(hwnd), w->title.c_str(), c.left, c.top, c.right - c.left, c.bottom - c.top,
-               state.visible && !state.minimized);
+    RECT outer = c;
+    GetWindowRect(hwnd, &outer);
+    const int flags = (state.visible && !state.minimized ? kVisible : 0) | (state.resizable ? kSizable : 0) |
+                      (state.maximized ? kMaximized : 0);
+    DeskWindow(IdOf(hwnd), w->title.c_str(), &outer, &c, flags);
     Damage(*w, RECT{0, 0, c.right - c.left, c.bottom - c.top});
   }
 
@@ -219,16 +264,26 @@ class WebHost final : public w32::Host {
 
   int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT) override {
     Present();  // the window as it stands behind the box
-    DeskMessageBox(Find(owner) ? IdOf(owner) : 0, text, caption);
+    (void)owner;  // the box is modal over the whole page
+    DeskMessageBox(text, caption);
     return IDOK;
   }
 
  private:
+  // Only the calls the program makes while it sets up: a frame's GetDC and
+  // Blt failing once would change nothing a user sees.
   static bool ArmFault(const std::string& name) {
     w32::Call call;
-    if (!w32::CallNamed(name.c_str(), &call)) return false;
+    if (!w32::CallNamed(name.c_str(), &call) || call > w32::kLastSetUpCall) return false;
     w32::FailNext(call, 0);
     return true;
+  }
+
+  static std::string SetUpCalls() {
+    std::string list;
+    for (size_t i = 0; i <= size_t(w32::kLastSetUpCall); ++i)
+      list += (i ? ", " : "") + std::string(w32::kCallNames[i]);
+    return list;
   }
 
   void Damage(Shown& w, const RECT& part) { w.damage = w32::Bounds(w.damage, part); }
@@ -242,11 +297,15 @@ class WebHost final : public w32::Host {
       w.damage = RECT{};
       if (Empty(d)) continue;
       const int left = d.left, top = d.top, width = d.right - d.left, height = d.bottom - d.top;
-      m_rgba.resize(size_t(width) * size_t(height) * 4);
+      const size_t bytes = size_t(width) * size_t(height) * 4;
+      if (bytes > m_rgbaSize) {
+        m_rgba.reset(new uint8_t[bytes]);  // not cleared: every byte is written below
+        m_rgbaSize = bytes;
+      }
       pixman_image_t* screen = w32::Screen();
       const uint8_t* base = reinterpret_cast<const uint8_t*>(pixman_image_get_data(screen));
       const size_t stride = size_t(pixman_image_get_stride(screen));
-      uint8_t* to = m_rgba.data();
+      uint8_t* to = m_rgba.get();
       for (int y = 0; y < height; ++y) {
         const uint32_t* from =
             reinterpret_cast<const uint32_t*>(base + size_t(c.top + top + y) * stride) + (c.left + left);
@@ -258,7 +317,7 @@ class WebHost final : public w32::Host {
           to[3] = 0xFF;
         }
       }
-      DeskPut(IdOf(w.hwnd), m_rgba.data(), int(left), int(top), width, height);
+      DeskPut(IdOf(w.hwnd), m_rgba.get(), int(left), int(top), width, height);
     }
   }
 
@@ -269,7 +328,8 @@ class WebHost final : public w32::Host {
   }
 
   std::vector<Shown> m_windows;
-  std::vector<uint8_t> m_rgba;        // the changed part, as the canvas takes it
+  std::unique_ptr<uint8_t[]> m_rgba;  // the changed part, as the canvas takes it
+  size_t m_rgbaSize = 0;
   bool m_otherInFront = false;        // a click outside our windows made another application active
   bool m_hiddenWhileActive = false;   // another tab came to the front while ours was active
 };

@@ -99,6 +99,10 @@ int GetSystemMetrics(int index) {
     case SM_CXFRAME:
     case SM_CYFRAME:
       return kFrame;
+    case SM_CXMINTRACK:
+      return kMinTrackWidth;
+    case SM_CYMINTRACK:
+      return kMinTrackHeight;
     default:
       return 0;
   }

@@ -21,7 +21,7 @@ void FillOnScreen(const pixman_region32_t* area, const RECT& r, uint32_t pixel) 
 
 // The window's title in white on its caption, cut to the caption and `area`.
 void DrawTitle(const pixman_region32_t* area, const RECT& caption, const std::string& title) {
-  if (title.empty()) return;
+  if (title.empty() || CurrentHost().DrawsCaptions()) return;
   pixman_region32_t clip;
   RegionFromRect(&clip, caption);
   pixman_region32_intersect(&clip, &clip, area);
@@ -51,7 +51,8 @@ void SubtractAbove(HWND hwnd, pixman_region32_t* region) {
 }  // namespace
 
 pixman_image_t* NewScreen(int width, int height) {
-  pixman_image_t* screen = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
+  // Not cleared first: the fill covers it all.
+  pixman_image_t* screen = pixman_image_create_bits_no_clear(PIXMAN_x8r8g8b8, width, height, nullptr, 0);
   if (!screen) return nullptr;
   const pixman_color_t desktop = ToPixmanColor(kDesktopPixel);
   pixman_box32_t all{0, 0, width, height};

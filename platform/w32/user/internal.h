@@ -19,6 +19,11 @@ namespace w32 {
 constexpr int kFrame = 4;     // SM_CXFRAME / SM_CYFRAME, classic values
 constexpr int kCaption = 19;  // SM_CYCAPTION
 constexpr int kFixedFrame = 3;
+// SM_CXMINTRACK / SM_CYMINTRACK: the smallest a user can drag a window, and
+// what a captioned or sizable top-level window is held to (Wine's values
+// for the classic metrics above).
+constexpr int kMinTrackWidth = 116;
+constexpr int kMinTrackHeight = 27;
 constexpr int kMinimizedWidth = 160;
 constexpr LONG kMinimizedPos = -32000;
 
@@ -99,6 +104,7 @@ struct State {
   std::vector<Cover> covers;  // other applications' windows, above ours
   HWND active = nullptr;      // null: another application is active
   HWND focus = nullptr;       // the window with the keyboard focus
+  HWND dragged = nullptr;     // the window whose move or size loop holds the pointer
   std::deque<MSG> posted;
   std::deque<MSG> input;
   bool quitPosted = false;
@@ -146,11 +152,15 @@ void SetFocusTo(HWND hwnd);
 void SetActive(HWND hwnd);
 HWND NextActive(HWND leaving);
 MINMAXINFO DefaultMinMaxInfo(const Window& w);
+// Windows holds a captioned or sizable top-level window to its tracking size.
+bool HeldToTrackSize(DWORD style);
 void SendSize(HWND hwnd);
 void SendMove(HWND hwnd);
 void PlaceWindow(HWND hwnd, Placement next, UINT flags);
 void TellHost(HWND hwnd);
 BOOL ShowWindowImpl(HWND hwnd, int cmd);
+// DefWindowProcA's SC_MOVE and SC_SIZE: the user drags until the button comes up.
+void MoveSizeLoop(HWND hwnd, WPARAM command, POINT start);
 
 // ---- desktop.cpp
 void RecomposeRegion(const pixman_region32_t* area);

@@ -47,6 +47,7 @@ void ResetUser() {
   s.nextAtom = 0xC000;
   s.active = nullptr;
   s.focus = nullptr;
+  s.dragged = nullptr;
   s.posted.clear();
   s.input.clear();
   s.quitPosted = false;

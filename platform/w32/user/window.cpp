@@ -15,6 +15,7 @@ void ForgetWindow(HWND hwnd) {
   z.erase(std::remove(z.begin(), z.end(), hwnd), z.end());
   if (S().active == hwnd) S().active = nullptr;
   if (S().focus == hwnd) S().focus = nullptr;
+  if (S().dragged == hwnd) S().dragged = nullptr;
   S().windows.Remove(Raw(hwnd));
   CurrentHost().WindowDestroyed(hwnd);
 }
@@ -70,6 +71,11 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
   // WM_SIZE and WM_MOVE wait for the first show.
   MINMAXINFO limits = DefaultMinMaxInfo(*Find(hwnd));
   Send(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&limits)));
+  if (Window* made = Find(hwnd); made && HeldToTrackSize(style)) {
+    RECT& n = made->place.normal;
+    n = Place(n.left, n.top, std::max<int64_t>(int64_t(n.right) - n.left, limits.ptMinTrackSize.x),
+              std::max<int64_t>(int64_t(n.bottom) - n.top, limits.ptMinTrackSize.y));
+  }
   CREATESTRUCTA cs{param, hInstance, menu, parent, height, width, y, x, LONG(style), windowName,
                    c->record.lpszClassName, exStyle};
   bool made = Find(hwnd) && Send(hwnd, WM_NCCREATE, 0, LPARAM(reinterpret_cast<intptr_t>(&cs)));
@@ -165,14 +171,36 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYOPEN:
       return TRUE;
     case WM_WINDOWPOSCHANGING: {
-      // The size limits are asked for whenever the size may change.
-      const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+      // The size limits are asked for whenever the size may change, and a
+      // window not minimised is held to the smallest.
+      WINDOWPOS* pos = reinterpret_cast<WINDOWPOS*>(lParam);
       if (pos && !(pos->flags & SWP_NOSIZE)) {
         MINMAXINFO limits = DefaultMinMaxInfo(*w);
+        const bool held = HeldToTrackSize(w->style) && w->place.state != ShowState::Minimized;
         SendMessageA(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&limits)));
+        if (held) {
+          pos->cx = std::max(pos->cx, int(limits.ptMinTrackSize.x));
+          pos->cy = std::max(pos->cy, int(limits.ptMinTrackSize.y));
+        }
       }
       return 0;
     }
+    case WM_NCLBUTTONDOWN:
+      // The caption moves the window, a sizing border sizes it; both come
+      // back once the button is up.
+      if (wParam == HTCAPTION) {
+        if (S().active != hwnd) SetActive(hwnd);
+        if (Find(hwnd)) SendMessageA(hwnd, WM_SYSCOMMAND, SC_MOVE + HTCAPTION, lParam);
+      } else if (wParam >= HTLEFT && wParam <= HTBOTTOMRIGHT && (w->style & WS_THICKFRAME)) {
+        SendMessageA(hwnd, WM_SYSCOMMAND, SC_SIZE + (wParam - HTLEFT + WMSZ_LEFT), lParam);
+      }
+      return 0;
+    case WM_NCLBUTTONDBLCLK:
+      // A double-click on the caption maximises or restores, where there is
+      // a maximise box to do it with.
+      if (wParam == HTCAPTION && (w->style & WS_MAXIMIZEBOX))
+        SendMessageA(hwnd, WM_SYSCOMMAND, IsZoomed(hwnd) ? SC_RESTORE : SC_MAXIMIZE, lParam);
+      return 0;
     case WM_WINDOWPOSCHANGED: {
       // Here, and only here, moves and new sizes become WM_MOVE and WM_SIZE.
       const WINDOWPOS* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
@@ -200,6 +228,10 @@ LRESULT DefWindowProcA(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
           break;
         case SC_RESTORE:
           ShowWindowImpl(hwnd, SW_RESTORE);
+          break;
+        case SC_MOVE:
+        case SC_SIZE:
+          MoveSizeLoop(hwnd, wParam, POINT{short(LOWORD(lParam)), short(HIWORD(lParam))});
           break;
       }
       return 0;

@@ -95,9 +95,13 @@ MINMAXINFO DefaultMinMaxInfo(const Window& w) {
   MINMAXINFO info{};
   info.ptMaxSize = POINT{ScreenWidth() + 2 * f.x, ScreenHeight() + 2 * f.y};
   info.ptMaxPosition = POINT{-f.x, -f.y};
-  info.ptMinTrackSize = POINT{2 * f.x, 2 * f.y + f.caption};
+  info.ptMinTrackSize = POINT{kMinTrackWidth, kMinTrackHeight};
   info.ptMaxTrackSize = info.ptMaxSize;
   return info;
+}
+
+bool HeldToTrackSize(DWORD style) {
+  return (style & WS_THICKFRAME) || !(style & (WS_POPUP | WS_CHILD));
 }
 
 void SendSize(HWND hwnd) {
@@ -253,6 +257,88 @@ void PlaceWindow(HWND hwnd, Placement next, UINT flags) {
   WINDOWPOS done{hwnd, nullptr, outerAfter.left, outerAfter.top, Clamp(Width(outerAfter)), Clamp(Height(outerAfter)),
                  flags | (clientSized ? 0 : kNoClientSize) | (clientMoved ? 0 : kNoClientMove)};
   Send(hwnd, WM_WINDOWPOSCHANGED, 0, LPARAM(reinterpret_cast<intptr_t>(&done)));
+}
+
+// The user holds the button down on the caption (SC_MOVE) or on a sizing
+// border (SC_SIZE + WMSZ_...) from `start` on, as DefWindowProcA's
+// WM_SYSCOMMAND does it: the limits are asked for once, WM_ENTERSIZEMOVE, and
+// then until the button comes up the window follows the pointer, each step
+// announced with WM_MOVING or WM_SIZING (whose procedure may change the
+// rectangle), while every other message is dispatched as usual, so timers
+// keep running; WM_CAPTURECHANGED and WM_EXITSIZEMOVE at the end. The
+// pointer stays on the screen, and a border stops at the size limits.
+void MoveSizeLoop(HWND hwnd, WPARAM command, POINT start) {
+  Window* w = Find(hwnd);
+  State& s = S();
+  if (!w || !Shown(*w) || w->place.state != ShowState::Normal || s.dragged) return;
+  const bool moving = (command & 0xFFF0) == SC_MOVE;
+  const int edge = moving ? 0 : int(command & 0x0F);
+  if (!moving && (!(w->style & WS_THICKFRAME) || edge < WMSZ_LEFT || edge > WMSZ_BOTTOMRIGHT)) return;
+  MINMAXINFO limits = DefaultMinMaxInfo(*w);
+  Send(hwnd, WM_GETMINMAXINFO, 0, LPARAM(reinterpret_cast<intptr_t>(&limits)));
+  if (!Find(hwnd)) return;
+  Send(hwnd, WM_ENTERSIZEMOVE, 0, 0);
+  if (!(w = Find(hwnd)) || s.dragged) return;
+  s.dragged = hwnd;
+
+  // Where the pointer may go: the screen; while sizing, no further than
+  // keeps the size within the limits.
+  RECT rect = w->place.normal;
+  const bool left = edge == WMSZ_LEFT || edge == WMSZ_TOPLEFT || edge == WMSZ_BOTTOMLEFT;
+  const bool right = edge == WMSZ_RIGHT || edge == WMSZ_TOPRIGHT || edge == WMSZ_BOTTOMRIGHT;
+  const bool top = edge == WMSZ_TOP || edge == WMSZ_TOPLEFT || edge == WMSZ_TOPRIGHT;
+  const bool bottom = edge == WMSZ_BOTTOM || edge == WMSZ_BOTTOMLEFT || edge == WMSZ_BOTTOMRIGHT;
+  int64_t lo[2] = {0, 0}, hi[2] = {ScreenWidth() - 1, ScreenHeight() - 1};
+  const int64_t size[2] = {int64_t(rect.right) - rect.left, int64_t(rect.bottom) - rect.top};
+  const int64_t least[2] = {limits.ptMinTrackSize.x, limits.ptMinTrackSize.y};
+  const int64_t most[2] = {limits.ptMaxTrackSize.x, limits.ptMaxTrackSize.y};
+  const int64_t from[2] = {start.x, start.y};
+  const bool grows[2] = {right, bottom}, shrinks[2] = {left, top};
+  for (int i = 0; i < 2; ++i) {
+    if (grows[i]) {
+      lo[i] = std::max(lo[i], from[i] + least[i] - size[i]);
+      hi[i] = std::min(hi[i], from[i] + most[i] - size[i]);
+    } else if (shrinks[i]) {
+      lo[i] = std::max(lo[i], from[i] - (most[i] - size[i]));
+      hi[i] = std::min(hi[i], from[i] + (size[i] - least[i]));
+    }
+  }
+  for (int i = 0; i < 2; ++i) hi[i] = std::max(hi[i], lo[i]);
+  POINT last{Clamp(std::min(std::max(from[0], lo[0]), hi[0])), Clamp(std::min(std::max(from[1], lo[1]), hi[1]))};
+
+  for (;;) {
+    MSG msg;
+    const BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+    if (got == 0) PostQuitMessage(int(msg.wParam));  // for the loop outside
+    if (got <= 0 || s.dragged != hwnd || !Find(hwnd) || msg.message == WM_LBUTTONUP) break;
+    if (msg.message != WM_MOUSEMOVE) {
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+      continue;
+    }
+    const POINT pt{Clamp(std::min(std::max<int64_t>(msg.pt.x, lo[0]), hi[0])),
+                   Clamp(std::min(std::max<int64_t>(msg.pt.y, lo[1]), hi[1]))};
+    const LONG dx = pt.x - last.x, dy = pt.y - last.y;
+    if (!dx && !dy) continue;
+    last = pt;
+    if (moving) {
+      OffsetRect(&rect, dx, dy);
+    } else {
+      if (left) rect.left = Clamp(int64_t(rect.left) + dx);
+      if (right) rect.right = Clamp(int64_t(rect.right) + dx);
+      if (top) rect.top = Clamp(int64_t(rect.top) + dy);
+      if (bottom) rect.bottom = Clamp(int64_t(rect.bottom) + dy);
+    }
+    Send(hwnd, moving ? WM_MOVING : WM_SIZING, WPARAM(edge), LPARAM(reinterpret_cast<intptr_t>(&rect)));
+    if (!(w = Find(hwnd))) break;
+    Placement next = w->place;
+    next.normal = Place(rect.left, rect.top, int64_t(rect.right) - rect.left, int64_t(rect.bottom) - rect.top);
+    PlaceWindow(hwnd, next, SWP_NOZORDER | SWP_NOACTIVATE | (moving ? SWP_NOSIZE : 0));
+  }
+  if (s.dragged == hwnd) s.dragged = nullptr;
+  if (!Find(hwnd)) return;
+  Send(hwnd, WM_CAPTURECHANGED, 0, 0);
+  if (Find(hwnd)) Send(hwnd, WM_EXITSIZEMOVE, 0, 0);
 }
 
 // Tells the host how the window stands now, so a host that shows it can follow.

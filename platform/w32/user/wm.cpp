@@ -76,6 +76,46 @@ void Maximized(HWND hwnd, const RECT& client) {
   PlaceWindow(hwnd, next, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+namespace {
+
+// A message about the pointer at `at` on the screen, as the queue hands it out.
+bool Pointer(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, POINT at, MSG* msg) {
+  *msg = MSG{hwnd, message, wParam, lParam, 0, at};
+  return true;
+}
+
+// Client coordinates, cut to 16 bits each as the message carries them.
+LPARAM ClientPoint(HWND hwnd, POINT at) {
+  const RECT c = ClientOnScreen(*Find(hwnd));
+  return MAKELPARAM(int64_t(at.x) - c.left, int64_t(at.y) - c.top);
+}
+
+}  // namespace
+
+bool Press(HWND hwnd, int hit, POINT at, MSG* msg) {
+  Window* w = Find(hwnd);
+  if (!w || !OnScreen(*w) || S().dragged) return false;
+  return Pointer(hwnd, WM_NCLBUTTONDOWN, WPARAM(hit), MAKELPARAM(at.x, at.y), at, msg);
+}
+
+bool DoubleClick(HWND hwnd, int hit, POINT at, MSG* msg) {
+  Window* w = Find(hwnd);
+  if (!w || !OnScreen(*w) || S().dragged) return false;
+  return Pointer(hwnd, WM_NCLBUTTONDBLCLK, WPARAM(hit), MAKELPARAM(at.x, at.y), at, msg);
+}
+
+bool PointerMoved(POINT at, MSG* msg) {
+  HWND hwnd = S().dragged;
+  if (!hwnd || !Find(hwnd)) return false;
+  return Pointer(hwnd, WM_MOUSEMOVE, MK_LBUTTON, ClientPoint(hwnd, at), at, msg);
+}
+
+bool Released(POINT at, MSG* msg) {
+  HWND hwnd = S().dragged;
+  if (!hwnd || !Find(hwnd)) return false;
+  return Pointer(hwnd, WM_LBUTTONUP, 0, ClientPoint(hwnd, at), at, msg);
+}
+
 void ScreenSize(int width, int height) {
   if (width < 1 || height < 1 || width > kMaxDisplaySide || height > kMaxDisplaySide) return;
   if (width == ScreenWidth() && height == ScreenHeight()) return;

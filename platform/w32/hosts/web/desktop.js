@@ -1,45 +1,48 @@
-// The page plays the desktop for tarvelmin's web host (hosts/web.cpp): a
-// frame with a caption, a close box and a sizing grip around each window's
-// canvas, dialogs for message boxes, and the line at the bottom that says
-// how the program is doing. What the user does is only queued here; the
-// program carries it out through its window manager when it next looks.
-"use strict";
+// The desktop the page plays for tarvelmin's web host (hosts/web.cpp calls
+// the methods below as Module.desk): the program's screen, scaled down to
+// fit when the page is smaller than its windows, as a remote-desktop viewer
+// does; the queue of what the user did, which the program carries out
+// through its window manager when it next looks; and the status line.
+import {showMessageBox} from "./dialog.js";
+import {Frame} from "./frame.js";
 
-// Metrics of the frame, as the program's window manager has them.
-const FRAME = 4, CAPTION = 19;
-// Event kinds, as hosts/web.cpp numbers them.
-const CLOSE = 1, ACTIVATE = 2, ACTIVATE_OTHER = 3, RESIZE = 4, HIDDEN = 5, SHOWN = 6;
+// What the user did, as hosts/web.cpp numbers it.
+const Event = {
+  CLOSE: 1, ACTIVATE: 2, ACTIVATE_OTHER: 3, HIDDEN: 4, SHOWN: 5,
+  PRESS: 6, DOUBLE_CLICK: 7, POINTER: 8, RELEASE: 9, SCREEN: 10,
+};
 
-const desk = {
-  events: [],
-  windows: new Map(),
-  fault: new URLSearchParams(location.search).get("fail") || "",
-  element: document.getElementById("desktop"),
-  status: document.getElementById("status"),
-  waking: null,
+export class Desktop {
+  constructor(element, status) {
+    this.element = element;  // the page's area for the desktop
+    this.screen = element.querySelector("#screen");
+    this.status = status;
+    this.fault = new URLSearchParams(location.search).get("fail") || "";
+    this.picture = element.dataset.picture || "";
+    this.events = [];
+    this.frames = new Map();
+    this.waking = null;
+    this.scale = 1;
+    this.smooth = false;
+    this.size = {width: 0, height: 0};  // the program's screen
+    this.refusal = "";
+  }
+
+  // ---- What the program calls
 
   open() {
+    // The desktop itself, clicked or given the keyboard's focus, is the shell
+    // of another application; the frames say when focus leaves them for it.
     this.element.addEventListener("pointerdown", (e) => {
-      if (e.target === this.element) this.queue({kind: ACTIVATE_OTHER});
+      if (e.target === this.element || e.target === this.screen) this.activateOther();
     });
-    document.addEventListener("visibilitychange", () => this.queue({kind: document.hidden ? HIDDEN : SHOWN}));
-    this.status.textContent = "tarvelmin is running.";
-    return {width: this.element.clientWidth, height: this.element.clientHeight};
-  },
-
-  queue(e) {
-    if (e.kind === RESIZE) {  // only the latest size of a drag matters
-      const i = this.events.findIndex((o) => o.kind === RESIZE && o.id === e.id);
-      if (i >= 0) {
-        this.events[i] = e;
-        return;
-      }
-    }
-    this.events.push(e);
-    const wake = this.waking;
-    this.waking = null;
-    if (wake) wake();
-  },
+    this.element.addEventListener("focus", () => this.activateOther());
+    document.addEventListener("visibilitychange", () => this.queue({kind: document.hidden ? Event.HIDDEN : Event.SHOWN}));
+    new ResizeObserver(() => this.fit(true)).observe(this.element);
+    this.fit(true);
+    this.say("tarvelmin is running.");
+    return this.size;
+  }
 
   // Resolves at the deadline (ms; negative: none) or when an event is queued.
   wait(ms) {
@@ -54,121 +57,123 @@ const desk = {
         resolve();
       }, ms);
     });
-  },
+  }
 
-  window(id, title, x, y, width, height, visible) {
-    let w = this.windows.get(id);
-    if (!w) w = this.make(id);
-    w.caption.firstChild.textContent = title;
-    w.frame.style.left = (x - FRAME) + "px";
-    w.frame.style.top = (y - FRAME - CAPTION) + "px";
-    w.frame.style.width = (width + 2 * FRAME) + "px";
-    w.frame.style.height = (height + 2 * FRAME + CAPTION) + "px";
-    if (w.canvas.width !== width || w.canvas.height !== height) {
-      w.canvas.width = width;  // clears it: the program sends the whole picture
-      w.canvas.height = height;
+  // A window as the window manager has it now: its outer and client
+  // rectangles on the program's screen.
+  window(id, title, outer, client, flags) {
+    let frame = this.frames.get(id);
+    if (!frame) {
+      frame = new Frame(this, id);
+      this.frames.set(id, frame);
+      this.screen.append(frame.element);
     }
-    w.frame.hidden = !visible;
-  },
-
-  make(id) {
-    const frame = document.createElement("div");
-    frame.className = "frame";
-    frame.dataset.window = id;
-    const caption = document.createElement("div");
-    caption.className = "caption";
-    caption.append(document.createTextNode(""));
-    const close = document.createElement("button");
-    close.className = "close";
-    close.textContent = "\u00d7";
-    close.title = "Close";
-    close.setAttribute("aria-label", "Close");
-    close.addEventListener("click", () => this.queue({kind: CLOSE, id}));
-    caption.append(close);
-    const canvas = document.createElement("canvas");
-    canvas.style.left = FRAME + "px";
-    canvas.style.top = (FRAME + CAPTION) + "px";
-    const grip = document.createElement("div");
-    grip.className = "grip";
-    frame.append(caption, canvas, grip);
-    frame.addEventListener("pointerdown", (e) => {
-      if (e.target !== close) this.queue({kind: ACTIVATE, id});
-    });
-    // Dragging the grip sizes the client area; the program stretches its picture.
-    grip.addEventListener("pointerdown", (e) => {
-      e.preventDefault();
-      grip.setPointerCapture(e.pointerId);
-      const start = {x: e.clientX, y: e.clientY, width: canvas.width, height: canvas.height};
-      const move = (m) => this.queue({kind: RESIZE, id, a: Math.max(1, start.width + m.clientX - start.x),
-                                      b: Math.max(1, start.height + m.clientY - start.y)});
-      grip.addEventListener("pointermove", move);
-      grip.addEventListener("pointerup", () => grip.removeEventListener("pointermove", move), {once: true});
-    });
-    this.element.append(frame);
-    // Desynchronized: each picture goes to the screen by itself, not through a
-    // new frame of the whole page; at ten pictures a second that halves what
-    // the page costs the browser.
-    const w = {frame, caption, canvas, context: canvas.getContext("2d", {desynchronized: true})};
-    this.windows.set(id, w);
-    return w;
-  },
+    frame.show(title, outer, client, flags);
+    if (frame.shown && !frame.maximized && (outer.width > this.size.width || outer.height > this.size.height))
+      this.fit(false);
+  }
 
   gone(id) {
-    const w = this.windows.get(id);
-    if (w) w.frame.remove();
-    this.windows.delete(id);
-  },
+    this.frames.get(id)?.element.remove();
+    this.frames.delete(id);
+  }
 
   put(id, rgba, x, y, width, height) {
-    const w = this.windows.get(id);
-    if (w) w.context.putImageData(new ImageData(new Uint8ClampedArray(rgba), width, height), x, y);
-  },
+    this.frames.get(id)?.put(rgba, x, y, width, height);
+  }
 
-  // A modal box over the desktop; resolves when dismissed.
-  messageBox(id, text, caption) {
-    return new Promise((resolve) => {
-      const box = document.createElement("div");
-      box.className = "box";
-      box.setAttribute("role", "alertdialog");
-      box.setAttribute("aria-label", caption);
-      const title = document.createElement("div");
-      title.className = "caption";
-      title.style.position = "static";
-      title.textContent = caption;
-      const message = document.createElement("p");
-      message.textContent = text;
-      const buttons = document.createElement("div");
-      buttons.className = "buttons";
-      const ok = document.createElement("button");
-      ok.textContent = "OK";
-      ok.addEventListener("click", () => {
-        box.remove();
-        resolve(1);
-      });
-      buttons.append(ok);
-      box.append(title, message, buttons);
-      box.style.left = "80px";
-      box.style.top = "80px";
-      this.element.append(box);
-      ok.focus();
-    });
-  },
+  messageBox(text, caption) {
+    return showMessageBox(text, caption);
+  }
+
+  refused(why) {
+    this.refusal = why;
+  }
 
   ended(code) {
     window.tarvelminExitCode = code;
-    this.status.textContent = "tarvelmin has ended with exit code " + code + ".";
-  },
-};
+    this.status.classList.toggle("trouble", this.refusal !== "");
+    this.say(this.refusal ? `tarvelmin did not start: ${this.refusal} (exit code ${code}).`
+                          : `tarvelmin has ended with exit code ${code}.`);
+  }
 
-// The program's exit() ends it from inside the callback that woke it from a
-// wait, a promise's: the ExitStatus it throws to unwind is no error.
-window.addEventListener("unhandledrejection", (e) => {
-  if (e.reason && e.reason.name === "ExitStatus") e.preventDefault();
-});
+  // ---- What the user did, for the frames
 
-var Module = {
-  desk,
-  onExit: (code) => desk.ended(code),
-  print: (text) => console.log(text),
-  printErr: (text) => console.error(text),
-};
+  activate(id) {
+    this.queue({kind: Event.ACTIVATE, id});
+  }
+  activateOther() {
+    this.queue({kind: Event.ACTIVATE_OTHER});
+  }
+  close(id) {
+    this.queue({kind: Event.CLOSE, id});
+  }
+  // The button goes down on part `hit` of window `id`'s frame, at `at` on
+  // the program's screen, or is pressed there a second time.
+  press(id, hit, at) {
+    this.queue({kind: Event.PRESS, id, a: at.x, b: at.y, c: hit});
+  }
+  doubleClick(id, hit, at) {
+    this.queue({kind: Event.DOUBLE_CLICK, id, a: at.x, b: at.y, c: hit});
+  }
+  pointer(at) {
+    this.queue({kind: Event.POINTER, a: at.x, b: at.y});
+  }
+  release(at) {
+    this.queue({kind: Event.RELEASE, a: at.x, b: at.y});
+  }
+
+  // ---- The page's own
+
+  say(text) {
+    this.status.textContent = text;
+  }
+
+  queue(e) {
+    // Only where the pointer is now matters, not where it passed.
+    const last = this.events[this.events.length - 1];
+    if (e.kind === Event.POINTER && last?.kind === Event.POINTER) this.events.pop();
+    this.events.push(e);
+    const wake = this.waking;
+    this.waking = null;
+    if (wake) wake();
+  }
+
+  // A point of the page (CSS pixels from the viewport's corner) on the
+  // program's screen; the pixel under it, exactly, whatever the scale.
+  toScreen(clientX, clientY) {
+    const r = this.screen.getBoundingClientRect();
+    return {x: Math.floor((clientX - r.left) / this.scale), y: Math.floor((clientY - r.top) / this.scale)};
+  }
+
+  // The scale that shows every window whole (never above 1), and the
+  // program's screen as large as the page at that scale. When the page
+  // itself changed, where the windows are counts too, so that none is left
+  // out of reach; otherwise only their sizes, so that a window dragged
+  // partly off the screen does not zoom the desktop out.
+  fit(pageChanged) {
+    const area = {width: Math.max(1, this.element.clientWidth), height: Math.max(1, this.element.clientHeight)};
+    let need = {width: 1, height: 1};
+    for (const f of this.frames.values()) {
+      if (!f.shown || f.maximized) continue;  // a maximised window fills whatever screen there is
+      const o = f.outer;
+      need.width = Math.max(need.width, o.width, pageChanged ? o.x + o.width : 0);
+      need.height = Math.max(need.height, o.height, pageChanged ? o.y + o.height : 0);
+    }
+    const scale = Math.min(1, area.width / need.width, area.height / need.height);
+    const size = {width: Math.floor(area.width / scale), height: Math.floor(area.height / scale)};
+    this.scale = scale;
+    this.screen.style.width = size.width + "px";
+    this.screen.style.height = size.height + "px";
+    this.screen.style.transform = scale < 1 ? `scale(${scale})` : "";
+    this.screen.style.setProperty("--scale", scale);
+    // Scaled below one device pixel per program pixel, smooth rather than
+    // dropping rows and columns.
+    this.smooth = scale * devicePixelRatio < 1;
+    for (const f of this.frames.values()) f.element.classList.toggle("smooth", this.smooth);
+    if (size.width === this.size.width && size.height === this.size.height) return;
+    const told = this.size.width > 0;
+    this.size = size;
+    if (told) this.queue({kind: Event.SCREEN, a: size.width, b: size.height});
+  }
+}
