@@ -310,6 +310,9 @@ class SessionRun {
     m_fx = GetSystemMetrics(SM_CXFRAME);
     m_fy = GetSystemMetrics(SM_CYFRAME);
     m_caption = GetSystemMetrics(SM_CYCAPTION);
+    // No smaller than Windows lets a captioned, sizable window be.
+    m_minWidth = std::max(0, GetSystemMetrics(SM_CXMINTRACK) - 2 * m_fx);
+    m_minHeight = std::max(0, GetSystemMetrics(SM_CYMINTRACK) - 2 * m_fy - m_caption);
   }
 
   // The first failure, or nothing.
@@ -397,7 +400,9 @@ class SessionRun {
   void Expect(const Step& s) {
     ++m_stepsRun;
     switch (s.act) {
-      case Act::Resize: m_window.Resize(s.w, s.h); break;
+      case Act::Resize:
+        m_window.Resize(s.w ? std::max(s.w, m_minWidth) : 0, s.h ? std::max(s.h, m_minHeight) : 0);
+        break;
       case Act::Move: m_window.Move(s.x, s.y); break;
       case Act::ActivateOther: m_window.active = false; break;
       case Act::Activate: m_window.Activate(); break;
@@ -557,7 +562,7 @@ class SessionRun {
 
   const Session& m_session;
   const std::vector<Step>& m_steps;
-  int m_fx = 0, m_fy = 0, m_caption = 0;
+  int m_fx = 0, m_fy = 0, m_caption = 0, m_minWidth = 0, m_minHeight = 0;
   uint32_t m_desktop = 0, m_coverPixel = 0;
   HWND m_hwnd = NULL;
   WindowModel m_window;

@@ -172,7 +172,9 @@ TEST_F(Sequences, AWindowIsNoSmallerThanItsTrackingSize) {
 #else
   const bool styled = false;
 #endif
-  if (!styled) EXPECT_EQ((POINT{116, 27}), (POINT{cx, cy}));
+  if (!styled) {
+    EXPECT_EQ((POINT{116, 27}), (POINT{cx, cy}));
+  }
   TestWindow w(kFramedStyle, 0, 0, 3, 1);
   RECT r;
   GetWindowRect(w.hwnd(), &r);

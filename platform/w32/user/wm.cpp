@@ -43,8 +43,17 @@ void ResizeClient(HWND hwnd, int width, int height) {
   Frame f = FrameOf(*w);
   Placement next = w->place;
   next.state = ShowState::Normal;
-  next.normal = Place(w->place.normal.left, w->place.normal.top, std::max(0, width) + int64_t(2 * f.x),
-                      std::max(0, height) + int64_t(2 * f.y + f.caption));
+  int64_t outerWidth = std::max(0, width) + int64_t(2 * f.x);
+  int64_t outerHeight = std::max(0, height) + int64_t(2 * f.y + f.caption);
+  // A border dragged is held to the tracking size, as in the size loop,
+  // whatever the window was before: the default procedure holds only a
+  // window that is not minimised, and this one may be until now.
+  if (HeldToTrackSize(w->style)) {
+    const MINMAXINFO limits = DefaultMinMaxInfo(*w);
+    outerWidth = std::max<int64_t>(outerWidth, limits.ptMinTrackSize.x);
+    outerHeight = std::max<int64_t>(outerHeight, limits.ptMinTrackSize.y);
+  }
+  next.normal = Place(w->place.normal.left, w->place.normal.top, outerWidth, outerHeight);
   PlaceWindow(hwnd, next, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
