@@ -4,8 +4,10 @@
 // <windows.h> and <ddraw.h> too, for the Win32-behaviour tests' reports.
 #pragma once
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "win32.h"
@@ -174,6 +176,32 @@ std::string FlagNames(const Named (&table)[N], uint32_t value, const char* none 
     out += hex;
   }
   return out;
+}
+
+// Show commands as people name them (the recorder's --show, the web page's
+// ?show=): the names offered first, in the order offered, then the rest and
+// the SW_ names without their prefix.
+inline constexpr Named kShowCommandWords[] = {
+    {1, "normal"},     {2, "minimized"},     {3, "maximized"},      {4, "noactivate"},     {5, "show"},
+    {6, "minimize"},   {7, "minnoactive"},   {8, "na"},             {9, "restore"},        {10, "default"},
+    {0, "hide"},       {11, "forceminimize"}, {1, "shownormal"},    {2, "showminimized"},  {3, "showmaximized"},
+    {3, "maximize"},   {4, "shownoactivate"}, {7, "showminnoactive"}, {8, "showna"},       {10, "showdefault"},
+};
+inline constexpr size_t kShowCommandsOffered = 11;  // normal .. hide
+
+// The show command `name` stands for ("normal", "SW_HIDE", "3"), any case;
+// -1 when it names none.
+inline int ShowCommandNamed(std::string name) {
+  for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (name.compare(0, 3, "sw_") == 0) name.erase(0, 3);
+  for (const Named& n : kShowCommandWords)
+    if (name == n.name) return int(n.value);
+  // 0..11 written plainly: one or two digits, no sign, no blanks.
+  if (name.empty() || name.size() > 2 || !std::isdigit(static_cast<unsigned char>(name[0])) ||
+      (name.size() == 2 && !std::isdigit(static_cast<unsigned char>(name[1]))))
+    return -1;
+  const int number = std::atoi(name.c_str());
+  return number <= 11 ? number : -1;
 }
 
 inline const char* MessageName(UINT message) {

@@ -13,6 +13,7 @@
 
 #include "app/one_tick.h"
 #include "options.h"
+#include "w32/names.h"
 #include "win32.h"
 
 namespace fs = std::filesystem;
@@ -164,10 +165,10 @@ TEST_F(Recorder, RefusesWhatItCannotDoInOneLineAndWritesNothing) {
 }
 
 TEST(RecorderOptions, ShowNamesAndSizesAreRead) {
-  EXPECT_EQ(SW_SHOWMINIMIZED, ShowCommandNamed("minimized"));
-  EXPECT_EQ(SW_SHOWMAXIMIZED, ShowCommandNamed("SW_SHOWMAXIMIZED"));
-  EXPECT_EQ(SW_SHOWMINNOACTIVE, ShowCommandNamed("7"));
-  EXPECT_EQ(-1, ShowCommandNamed("12"));
+  EXPECT_EQ(SW_SHOWMINIMIZED, w32::ShowCommandNamed("minimized"));
+  EXPECT_EQ(SW_SHOWMAXIMIZED, w32::ShowCommandNamed("SW_SHOWMAXIMIZED"));
+  EXPECT_EQ(SW_SHOWMINNOACTIVE, w32::ShowCommandNamed("7"));
+  EXPECT_EQ(-1, w32::ShowCommandNamed("12"));
   const char* args[] = {"--client=320x200", "--frames", "5", "--show", "normal"};
   RecordOptions o;
   std::string error;

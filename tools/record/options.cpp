@@ -4,22 +4,12 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "w32/names.h"
+
 namespace {
 
 const int kMaxFrames = 100000;
 const int kMaxSide = 8192;  // the whole window must fit the largest screen we make
-
-struct ShowName {
-  const char* name;
-  int command;
-};
-// The friendly names first, then the SW_ names without their prefix.
-const ShowName kShowNames[] = {
-    {"hide", 0},        {"normal", 1},     {"minimized", 2},  {"maximized", 3},     {"noactivate", 4},
-    {"show", 5},        {"minimize", 6},   {"minnoactive", 7}, {"na", 8},           {"restore", 9},
-    {"default", 10},    {"forceminimize", 11}, {"shownormal", 1}, {"showminimized", 2}, {"showmaximized", 3},
-    {"maximize", 3},    {"shownoactivate", 4}, {"showminnoactive", 7}, {"showna", 8}, {"showdefault", 10},
-};
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -57,16 +47,6 @@ const char kRecordUsage[] =
     "                 make CALL fail once, after N more succeed (default 0): CreateWindowExA,\n"
     "                 SetTimer, DirectDrawCreate, SetCooperativeLevel, CreateSurface, CreateClipper,\n"
     "                 SetHWnd, SetClipper, GetDC, Blt\n";
-
-int ShowCommandNamed(const std::string& name) {
-  std::string n = Lower(name);
-  if (n.compare(0, 3, "sw_") == 0) n = n.substr(3);
-  for (const ShowName& s : kShowNames)
-    if (n == s.name) return s.command;
-  int number;
-  if (WholeNumber(n, 0, 11, &number)) return number;
-  return -1;
-}
 
 bool ParseRecordOptions(int count, const char* const* args, RecordOptions* options, std::string* error) {
   RecordOptions o;
@@ -120,7 +100,7 @@ bool ParseRecordOptions(int count, const char* const* args, RecordOptions* optio
         return false;
       }
     } else if (arg == "--show") {
-      o.showCommand = ShowCommandNamed(value);
+      o.showCommand = w32::ShowCommandNamed(value);
       if (o.showCommand < 0) {
         *error = "--show does not know '" + value + "' (see --help)";
         return false;

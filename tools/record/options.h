@@ -24,8 +24,4 @@ struct RecordOptions {
 // option, returns false with a one-line reason in `error`.
 bool ParseRecordOptions(int count, const char* const* args, RecordOptions* options, std::string* error);
 
-// The show command a name stands for ("normal", "minimized", "SW_HIDE", "3"
-// ...); -1 when it names none.
-int ShowCommandNamed(const std::string& name);
-
 extern const char kRecordUsage[];
