@@ -98,10 +98,11 @@ export function session(name) {
 
 // A fresh page with the program started in it; uncaught errors in the page
 // are collected in page.errors, console errors in page.consoleErrors. The
-// default size leaves room for the window stretched to 1280 x 960: the
-// program's screen is the desktop as it opens. `viewport` takes puppeteer's
+// default size leaves room for the window stretched to 1280 x 960 beside
+// the trace panel, open at this width: the program's screen is the desktop
+// as it opens. `viewport` takes puppeteer's
 // other settings too (touch, a phone's pixel ratio).
-export async function open(browser, url, {width = 1400, height = 1100, ...viewport} = {}) {
+export async function open(browser, url, {width = 1900, height = 1100, ...viewport} = {}) {
   const page = await browser.newPage();
   page.setDefaultTimeout(DEADLINE);
   page.errors = [];

@@ -7,9 +7,9 @@
 //               modules (Module.desk, web/desktop.js, is what this file calls).
 // Dependencies: Emscripten (EM_JS, Asyncify).
 // Implements:
-//   [x] clock and waits: performance.now(); a wait yields to the browser
-//       (Asyncify) until the deadline or until the page queues an event,
-//       whichever comes first; the page's callbacks only queue events
+//   [x] clock and waits: the page's program clock; a wait yields to the
+//       browser (Asyncify) until the deadline or until the page queues an
+//       event, whichever comes first; the page's callbacks only queue events
 //   [x] the screen: the page's desktop, scaled down to fit our windows on a
 //       smaller page; a new size when the page's changes
 //   [x] windows: a frame in the page for each of our top-level windows, its
@@ -31,6 +31,11 @@
 //   [x] fault injection: ?fail=DirectDrawCreate (any set-up call the program
 //       makes) makes that call fail, as on the headless host; another name
 //       is refused, and the page says why
+//   [x] the show command: ?show=maximized (the recorder's --show names) is
+//       what WinMain gets; another name is refused, and the page says why
+//   [x] the program's clock: the page's (web/clock.js), which it may stop,
+//       step to the next deadline the program waits for, or run faster or
+//       slower; Sleep runs on it too
 // Limitations:
 //   [ ] minimising and maximising: the frame has no boxes for them
 //   [ ] Beep: silent
@@ -46,15 +51,20 @@
 #include <vector>
 
 #include "../internal.h"
+#include "../names.h"
 
 namespace {
 
 // ---- The page (web/desktop.js) ------------------------------------------------
 
-EM_JS(double, DeskNow, (), { return performance.now(); });
-EM_JS(int, DeskOpen, (int* width, int* height), {
+// The program's clock is the page's (web/clock.js): it stands while the
+// page is paused, and runs at the speed the page sets.
+EM_JS(double, DeskNow, (), { return Module.desk.clock.now(); });
+// What the page may offer to start the program with: the show commands and
+// the set-up calls that can be made to fail, each list comma-separated.
+EM_JS(int, DeskOpen, (int* width, int* height, const char* shows, const char* calls), {
   if (!Module.desk) return 0;
-  const size = Module.desk.open();
+  const size = Module.desk.open(UTF8ToString(shows).split(","), UTF8ToString(calls).split(","));
   HEAP32[width >> 2] = size.width;
   HEAP32[height >> 2] = size.height;
   return 1;
@@ -82,6 +92,8 @@ EM_JS(int, DeskNextEvent, (int* out), {
 });
 // The name of the call to make fail (?fail=...), or an empty string.
 EM_JS(void, DeskFault, (char* out, int size), { stringToUTF8(Module.desk.fault || "", out, size); });
+// The show command's name (?show=...), or an empty string.
+EM_JS(void, DeskShow, (char* out, int size), { stringToUTF8(Module.desk.show || "", out, size); });
 // The two waits, on Asyncify's own terms rather than EM_ASYNC_JS's: the
 // program's exit() ends it from inside the callback that wakes it, and the
 // ExitStatus that unwinds it is no error to report, in any browser.
@@ -133,20 +145,30 @@ class WebHost final : public w32::Host {
  public:
   bool Open(std::string* why) {
     int width = 0, height = 0;
-    if (!DeskOpen(&width, &height)) {
+    if (!DeskOpen(&width, &height, ShowNames(",").c_str(), SetUpCalls(",").c_str())) {
       *why = "no page to show a window in (Module.desk is missing)";
       return false;
     }
     w32::wm::ScreenSize(width, height);
+    char show[64];
+    DeskShow(show, sizeof show);
+    if (*show && (m_showCommand = w32::ShowCommandNamed(show)) < 0) {
+      *why = std::string("?show=") + show + " names no show command; it takes " + ShowNames(", ") +
+             " (or SW_..., or 0..11)";
+      DeskRefused(why->c_str());
+      return false;
+    }
     char fault[64];
     DeskFault(fault, sizeof fault);
     if (*fault && !ArmFault(fault)) {
-      *why = std::string("?fail=") + fault + " names no set-up call the program makes; it takes " + SetUpCalls();
+      *why = std::string("?fail=") + fault + " names no set-up call the program makes; it takes " + SetUpCalls(", ");
       DeskRefused(why->c_str());
       return false;
     }
     return true;
   }
+
+  int ShowCommand() override { return m_showCommand; }
 
   // ---- Clock and waiting
 
@@ -165,9 +187,12 @@ class WebHost final : public w32::Host {
     return true;
   }
 
+  // On the program's clock, like its waits; what the page queues meanwhile
+  // waits for the program's next look.
   void Sleep(DWORD milliseconds) override {
     Present();
-    emscripten_sleep(milliseconds);
+    const DWORD until = Now() + milliseconds;
+    for (DWORD left = milliseconds; left != 0 && left <= 0x7FFFFFFF; left = until - Now()) DeskWait(left);
   }
 
   // ---- Input
@@ -279,10 +304,17 @@ class WebHost final : public w32::Host {
     return true;
   }
 
-  static std::string SetUpCalls() {
+  static std::string SetUpCalls(const char* between) {
     std::string list;
     for (size_t i = 0; i <= size_t(w32::kLastSetUpCall); ++i)
-      list += (i ? ", " : "") + std::string(w32::kCallNames[i]);
+      list += (i ? between : "") + std::string(w32::kCallNames[i]);
+    return list;
+  }
+
+  static std::string ShowNames(const char* between) {
+    std::string list;
+    for (size_t i = 0; i < w32::kShowCommandsOffered; ++i)
+      list += (i ? between : "") + std::string(w32::kShowCommandWords[i].name);
     return list;
   }
 
@@ -327,6 +359,7 @@ class WebHost final : public w32::Host {
     return nullptr;
   }
 
+  int m_showCommand = SW_SHOWDEFAULT;  // ?show=, as the start-up code hands it to WinMain
   std::vector<Shown> m_windows;
   std::unique_ptr<uint8_t[]> m_rgba;  // the changed part, as the canvas takes it
   size_t m_rgbaSize = 0;

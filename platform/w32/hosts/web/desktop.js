@@ -2,9 +2,17 @@
 // the methods below as Module.desk): the program's screen, scaled down to
 // fit when the page is smaller than its windows, as a remote-desktop viewer
 // does; the queue of what the user did, which the program carries out
-// through its window manager when it next looks; and the status line.
+// through its window manager when it next looks; the program's clock
+// (clock.js), which its waits go by; and the status line. The trace panel
+// (trace.js) hears the program through trace() and starts and stops
+// listening through listen().
 import {showMessageBox} from "./dialog.js";
 import {Frame} from "./frame.js";
+
+// A client area smaller than this leaves some of the orbit's marks (the disc
+// goes round within 238..402 x 158..322 of the back surface) outside the
+// rectangle each tick clears.
+const ORBIT = {width: 403, height: 323};
 
 // What the user did, as hosts/web.cpp numbers it.
 const Event = {
@@ -13,11 +21,14 @@ const Event = {
 };
 
 export class Desktop {
-  constructor(element, status) {
+  constructor(element, status, clock) {
     this.element = element;  // the page's area for the desktop
     this.screen = element.querySelector("#screen");
     this.status = status;
-    this.fault = new URLSearchParams(location.search).get("fail") || "";
+    this.clock = clock;
+    const query = new URLSearchParams(location.search);
+    this.fault = query.get("fail") || "";
+    this.show = query.get("show") || "";
     this.picture = element.dataset.picture || "";
     this.events = [];
     this.frames = new Map();
@@ -26,11 +37,19 @@ export class Desktop {
     this.smooth = false;
     this.size = {width: 0, height: 0};  // the program's screen
     this.refusal = "";
+    this.running = false;
+    this.program = null;    // Emscripten's module, once its runtime is up
+    this.listening = false;
+    this.offered = () => {};  // what the program may be started with (restart.js)
+    this.trace = null;        // the trace panel's ear
   }
 
   // ---- What the program calls
 
-  open() {
+  // The show commands and the set-up calls that can be made to fail.
+  open(shows, calls) {
+    this.clock.start();
+    this.offered(shows, calls);
     // The desktop itself, clicked or given the keyboard's focus, is the shell
     // of another application; the frames say when focus leaves them for it.
     this.element.addEventListener("pointerdown", (e) => {
@@ -40,22 +59,22 @@ export class Desktop {
     document.addEventListener("visibilitychange", () => this.queue({kind: document.hidden ? Event.HIDDEN : Event.SHOWN}));
     new ResizeObserver(() => this.fit(true)).observe(this.element);
     this.fit(true);
-    this.say("tarvelmin is running.");
+    this.running = true;
+    this.tell();
     return this.size;
   }
 
-  // Resolves at the deadline (ms; negative: none) or when an event is queued.
+  // Resolves when the program's clock has run `ms` on (negative: never) or
+  // when an event is queued, whichever comes first.
   wait(ms) {
     return new Promise((resolve) => {
-      let timer = null;
-      this.waking = () => {
-        if (timer !== null) clearTimeout(timer);
+      const done = () => {
+        this.waking = null;
+        this.clock.cancel();
         resolve();
       };
-      if (ms >= 0) timer = setTimeout(() => {
-        this.waking = null;
-        resolve();
-      }, ms);
+      this.waking = done;
+      if (ms >= 0) this.clock.sleep(ms, done);
     });
   }
 
@@ -71,11 +90,13 @@ export class Desktop {
     frame.show(title, outer, client, flags);
     if (frame.shown && !frame.maximized && (outer.width > this.size.width || outer.height > this.size.height))
       this.fit(false);
+    this.tell();
   }
 
   gone(id) {
     this.frames.get(id)?.element.remove();
     this.frames.delete(id);
+    this.tell();
   }
 
   put(id, rgba, x, y, width, height) {
@@ -91,6 +112,9 @@ export class Desktop {
   }
 
   ended(code) {
+    this.running = false;
+    this.program = null;  // its runtime is gone: nothing more to listen to
+    this.clock.cancel();
     window.tarvelminExitCode = code;
     this.status.classList.toggle("trouble", this.refusal !== "");
     this.say(this.refusal ? `tarvelmin did not start: ${this.refusal} (exit code ${code}).`
@@ -123,10 +147,48 @@ export class Desktop {
     this.queue({kind: Event.RELEASE, a: at.x, b: at.y});
   }
 
+  // ---- The trace
+
+  // Emscripten's module, before the program's main() runs: a panel open
+  // from the start hears the program from its first call.
+  runtimeReady(program) {
+    this.program = program;
+    if (this.listening) program._tarvelmin_trace(1);
+  }
+
+  // Listening on or off; true when the program already runs (a panel opened
+  // now hears it from here on).
+  listen(on) {
+    if (on !== this.listening && this.program) this.program._tarvelmin_trace(on ? 1 : 0);
+    this.listening = on;
+    return this.running;
+  }
+
   // ---- The page's own
 
   say(text) {
-    this.status.textContent = text;
+    if (this.status.textContent !== text) this.status.textContent = text;
+  }
+
+  // The status line while the program runs: its clock, and what the window
+  // shows when that needs saying.
+  tell() {
+    if (!this.running) return;
+    const c = this.clock;
+    let text = "tarvelmin is running";
+    if (c.paused) text += `, paused at ${Math.floor(c.now())} ms of its time: Step runs one tick`;
+    else if (c.speed !== 1) text += ` at ${c.speed === 4 ? "four times" : "a quarter of"} the page's speed`;
+    text += ".";
+    const frames = [...this.frames.values()];
+    if (frames.length && !frames.some((f) => f.shown)) {
+      text += " Its window is not shown (minimised or hidden), and this page has no taskbar to bring it back: " +
+              "restart it with another show command.";
+    } else if (frames.some((f) => f.shown && f.client && (f.client.width < ORBIT.width || f.client.height < ORBIT.height))) {
+      text += " The window is smaller than the orbit, so old marks stay: each tick's FillRect clears only the " +
+              "client rectangle of the 640 x 480 surface, not all of it (see the trace). The program does that " +
+              "on Windows too.";
+    }
+    this.say(text);
   }
 
   queue(e) {

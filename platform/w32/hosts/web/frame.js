@@ -29,6 +29,7 @@ export class Frame {
     this.shown = false;
     this.maximized = false;
     this.outer = {x: 0, y: 0, width: 0, height: 0};
+    this.client = {x: 0, y: 0, width: 0, height: 0};
     this.lastPress = null;
 
     const frame = this.element = make("div", "frame");
@@ -74,12 +75,15 @@ export class Frame {
     frame.addEventListener("pointerdown", (e) => {
       if (e.target !== close) desk.activate(id);
     });
-    // Focus coming in activates the program; leaving for something that is
-    // not the program's (a dialog of its own is) makes another application
-    // active, as a click on the desktop does.
+    // Focus coming in activates the program; leaving for the desktop, or
+    // for nothing the page has (another window), makes another application
+    // active, as a click on the desktop does. The page's own controls and
+    // trace panel are no application: focus there leaves the program active,
+    // and so does a dialog of the program's own.
     frame.addEventListener("focusin", () => desk.activate(id));
     frame.addEventListener("focusout", (e) => {
-      if (!e.relatedTarget?.closest(".frame, dialog")) desk.activateOther();
+      const to = e.relatedTarget;
+      if (!to || (desk.element.contains(to) && !to.closest(".frame"))) desk.activateOther();
     });
     // Focusable, though not in the keyboard's order: a browser aims a
     // finger's touch at the nearest thing it takes for a control, which
@@ -119,6 +123,7 @@ export class Frame {
   show(title, outer, client, flags) {
     const frame = this.element, style = frame.style;
     this.outer = outer;
+    this.client = client;
     this.shown = (flags & VISIBLE) !== 0;
     this.maximized = (flags & MAXIMIZED) !== 0;
     frame.hidden = !this.shown;

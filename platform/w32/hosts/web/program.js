@@ -14,7 +14,7 @@ export async function start(desk) {
     cannotStart(`its script tarvelmin.js did not load (${e.message}).`);
     return;
   }
-  create({
+  const program = {
     desk,
     instantiateWasm(imports, receive) {
       globalThis.tarvelminProgram
@@ -22,9 +22,12 @@ export async function start(desk) {
         .then(({instance, module}) => receive(instance, module), (e) => cannotStart(e.message));
       return {};
     },
+    // Before main(): the trace panel may listen from the program's first call.
+    onRuntimeInitialized: () => desk.runtimeReady(program),
     onExit: (code) => desk.ended(code),
     onAbort: (what) => desk.say(`tarvelmin stopped: ${what}`),
     print: (text) => console.log(text),
     printErr: (text) => console.error(text),
-  }).catch(() => {});  // onAbort has said it
+  };
+  create(program).catch(() => {});  // onAbort has said it
 }
