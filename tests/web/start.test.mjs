@@ -21,6 +21,9 @@ function said(page) {
   });
 }
 
+// The bar's controls and the trace panel, as far as anyone can see them.
+const controls = (page) => page.$$eval("#bar, #panel", (all) => all.some((e) => e.checkVisibility()));
+
 for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
   const s = session(name);
 
@@ -32,6 +35,7 @@ for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
       const text = await said(page);
       assert.match(text, /^tarvelmin cannot start: it was opened from a file/);
       assert.match(text, SERVE);
+      assert.equal(await controls(page), false, "the clock's and the trace's controls, with no program to control");
     }));
 
   for (const [what, replace, why] of [
@@ -46,6 +50,7 @@ for (const name of BROWSERS) describe(`the page's start in ${name}`, () => {
           assert.match(text, /^tarvelmin cannot start: /);
           assert.match(text, why);
           assert.match(text, SERVE);
+          assert.equal(await controls(page), false, "the clock's and the trace's controls, with no program to control");
         });
       } finally {
         await site.close();
