@@ -36,14 +36,14 @@ struct Param {
   Kind kind;
 };
 
-struct Spec {
+struct Signature {
   const char* name;
   Kind result;
   const Param* params;
   int count;
 };
 
-#define W32_PARAM_SPEC(type, name, shown) Param{#name, Kind::shown}
+#define W32_PARAM(type, name, shown) Param{#name, Kind::shown}
 
 // Anything to record: a listener, or events still running. The one branch
 // every call pays.
@@ -51,7 +51,7 @@ bool g_on = false;
 
 struct Open {
   Event event;
-  const Spec* spec = nullptr;  // null for a message
+  const Signature* signature = nullptr;  // null for a message
   Raw raw[kMostParameters] = {};
   int first = 0;  // fields before the parameters ("this")
   bool sawMessage = false;  // a window procedure ran under this call
@@ -110,7 +110,7 @@ Open& Push(EventKind kind, const char* name) {
   e.wParam = 0;
   e.lParam = 0;
   e.lresult = 0;
-  o.spec = nullptr;
+  o.signature = nullptr;
   o.first = 0;
   o.sawMessage = false;
   ++s.depth;
@@ -130,17 +130,17 @@ std::string ObjectText(const void* object) {
 }
 
 // A call begins: its event's depth, or -1 when it is not recorded.
-int Begin(const Spec& spec, const void* self, const Raw* raw) {
+int Begin(const Signature& signature, const void* self, const Raw* raw) {
   if (!Recording()) return -1;
-  Open& o = Push(EventKind::Call, spec.name);
-  o.spec = &spec;
-  std::copy(raw, raw + spec.count, o.raw);
+  Open& o = Push(EventKind::Call, signature.name);
+  o.signature = &signature;
+  std::copy(raw, raw + signature.count, o.raw);
   if (self) o.event.fields.push_back(Field{"this", ObjectText(self)});
   o.first = int(o.event.fields.size());
-  for (int i = 0; i < spec.count; ++i) {
-    const Param& p = spec.params[i];
+  for (int i = 0; i < signature.count; ++i) {
+    const Param& p = signature.params[i];
     o.event.fields.push_back(
-        Field{p.name, ReadBefore(p.kind) ? Show(p.kind, o.raw, spec.count, i, Raw{0, nullptr}) : std::string()});
+        Field{p.name, ReadBefore(p.kind) ? Show(p.kind, o.raw, signature.count, i, Raw{0, nullptr}) : std::string()});
   }
   Notify(&Listener::Began, o.event);
   return o.event.depth;
@@ -150,18 +150,18 @@ void End(int slot, Raw result) {
   State& s = S();
   if (slot >= 0 && size_t(slot) < s.depth) {
     Open& o = *s.open[size_t(slot)];
-    const Spec& spec = *o.spec;
-    for (int i = 0; i < spec.count; ++i) {
-      const Kind kind = spec.params[i].kind;
+    const Signature& signature = *o.signature;
+    for (int i = 0; i < signature.count; ++i) {
+      const Kind kind = signature.params[i].kind;
       if (!ReadAfter(kind)) continue;
       std::string& value = o.event.fields[size_t(o.first + i)].value;
-      std::string after = Show(kind, o.raw, spec.count, i, result);
+      std::string after = Show(kind, o.raw, signature.count, i, result);
       if (!ReadBefore(kind))
         value = std::move(after);
       else if (after != value)
         value += " => " + after;
     }
-    if (spec.result != Kind::None) o.event.result = ShowResult(spec.result, result);
+    if (signature.result != Kind::None) o.event.result = ShowResult(signature.result, result);
     o.event.returned = true;
     Pop(size_t(slot));
   }
@@ -177,14 +177,14 @@ void MessageBegan(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // Posted: the message DispatchMessageA hands on, the first under it. The
   // records lParam points to are read only in messages the layer made.
   bool posted = false, programMade = false;
-  if (s.depth > 0 && s.open[s.depth - 1]->spec) {
+  if (s.depth > 0 && s.open[s.depth - 1]->signature) {
     Open& parent = *s.open[s.depth - 1];
-    const bool dispatch = std::strcmp(parent.spec->name, "DispatchMessageA") == 0;
+    const bool dispatch = std::strcmp(parent.signature->name, "DispatchMessageA") == 0;
     if (dispatch && !parent.sawMessage) {
       const MSG* m = static_cast<const MSG*>(parent.raw[0].p);
       posted = m && m->hwnd == hwnd && m->message == message;
     }
-    programMade = dispatch || std::strcmp(parent.spec->name, "SendMessageA") == 0;
+    programMade = dispatch || std::strcmp(parent.signature->name, "SendMessageA") == 0;
     parent.sawMessage = true;
   }
   char label[16];
@@ -295,9 +295,9 @@ R Plain(Impl& impl, A... args) {
 }
 
 template <class R, class Impl, class... A>
-__attribute__((noinline)) R Recorded(const Spec& spec, const void* self, Impl& impl, A... args) {
+__attribute__((noinline)) R Recorded(const Signature& signature, const void* self, Impl& impl, A... args) {
   const Raw raw[] = {ToRaw(args)..., Raw{0, nullptr}};
-  const int slot = Begin(spec, self, raw);
+  const int slot = Begin(signature, self, raw);
   if constexpr (std::is_void_v<R>) {
     Plain<R>(impl, args...);
     End(slot, Raw{0, nullptr});
@@ -309,9 +309,9 @@ __attribute__((noinline)) R Recorded(const Spec& spec, const void* self, Impl& i
 }
 
 template <class R, class Impl, class... A>
-inline R Through(const Spec& spec, const void* self, Impl impl, A... args) {
+inline R Through(const Signature& signature, const void* self, Impl impl, A... args) {
   if (__builtin_expect(!g_on, 1)) return Plain<R>(impl, args...);
-  return Recorded<R>(spec, self, impl, args...);
+  return Recorded<R>(signature, self, impl, args...);
 }
 
 // ---- The stand-ins ----------------------------------------------------------------
@@ -323,9 +323,9 @@ struct Names;
   struct Names<I> {                                                                                  \
     static constexpr const char* kLabel = label;                                                     \
     static constexpr Param kQueryParams[] = {{"riid", Kind::Iid}, {"object", Kind::OutObject}};       \
-    static constexpr Spec kQuery{#I "::QueryInterface", Kind::HResult, kQueryParams, 2};              \
-    static constexpr Spec kAddRef{#I "::AddRef", Kind::Count, nullptr, 0};                            \
-    static constexpr Spec kRelease{#I "::Release", Kind::Count, nullptr, 0};                          \
+    static constexpr Signature kQuery{#I "::QueryInterface", Kind::HResult, kQueryParams, 2};              \
+    static constexpr Signature kAddRef{#I "::AddRef", Kind::Count, nullptr, 0};                            \
+    static constexpr Signature kRelease{#I "::Release", Kind::Count, nullptr, 0};                          \
   };
 W32_EDGE_NAMES(IDirectDraw, "ddraw")
 W32_EDGE_NAMES(IDirectDrawSurface, "surface")
@@ -389,15 +389,15 @@ class EdgeBase : public I {
 
 #define W32_EDGE_METHOD(label, result, shown, name, ...)                                               \
   result name(W32_EACH(W32_PARAMETER, __VA_ARGS__)) override {                                         \
-    static constexpr Param kParams[] = {W32_EACH(W32_PARAM_SPEC, __VA_ARGS__)};                        \
-    static constexpr Spec kSpec{label, Kind::shown, kParams, int(std::size(kParams))};                 \
-    return Through<result>(kSpec, Self(), [this](auto... a) { return m_inner->name(Unwrap(a)...); }, \
+    static constexpr Param kParams[] = {W32_EACH(W32_PARAM, __VA_ARGS__)};                        \
+    static constexpr Signature kSignature{label, Kind::shown, kParams, int(std::size(kParams))};                 \
+    return Through<result>(kSignature, Self(), [this](auto... a) { return m_inner->name(Unwrap(a)...); }, \
                            W32_EACH(W32_ARGUMENT, __VA_ARGS__));                                        \
   }
 #define W32_EDGE_METHOD0(label, result, shown, name)                            \
   result name() override {                                                      \
-    static constexpr Spec kSpec{label, Kind::shown, nullptr, 0};                \
-    return Through<result>(kSpec, Self(), [this] { return m_inner->name(); }); \
+    static constexpr Signature kSignature{label, Kind::shown, nullptr, 0};                \
+    return Through<result>(kSignature, Self(), [this] { return m_inner->name(); }); \
   }
 
 #define W32_DIRECTDRAW_EDGE(result, shown, name, ...) \
@@ -538,15 +538,15 @@ void Host::ProcReturned(LRESULT result) {
 
 #define W32_EDGE_CALL(result, shown, name, ...)                                                          \
   result name(W32_EACH(W32_PARAMETER, __VA_ARGS__)) {                                                    \
-    static constexpr Param kParams[] = {W32_EACH(W32_PARAM_SPEC, __VA_ARGS__)};                          \
-    static constexpr Spec kSpec{#name, Kind::shown, kParams, int(std::size(kParams))};                   \
-    return Through<result>(kSpec, nullptr, [](auto... a) { return ::name(Unwrap(a)...); },             \
+    static constexpr Param kParams[] = {W32_EACH(W32_PARAM, __VA_ARGS__)};                          \
+    static constexpr Signature kSignature{#name, Kind::shown, kParams, int(std::size(kParams))};                   \
+    return Through<result>(kSignature, nullptr, [](auto... a) { return ::name(Unwrap(a)...); },             \
                            W32_EACH(W32_ARGUMENT, __VA_ARGS__));                                          \
   }
 #define W32_EDGE_CALL0(result, shown, name)                                        \
   result name() {                                                                  \
-    static constexpr Spec kSpec{#name, Kind::shown, nullptr, 0};                   \
-    return Through<result>(kSpec, nullptr, [] { return ::name(); });               \
+    static constexpr Signature kSignature{#name, Kind::shown, nullptr, 0};                   \
+    return Through<result>(kSignature, nullptr, [] { return ::name(); });               \
   }
 
 namespace w32_edge {
@@ -559,11 +559,11 @@ W32_DDRAW_CALLS(W32_EDGE_CALL, W32_EDGE_CALL0)
 
 int wsprintfA(LPSTR buffer, LPCSTR format, ...) {
   static constexpr Param kParams[] = {{"buffer", Kind::OutText}, {"format", Kind::Text}};
-  static constexpr Spec kSpec{"wsprintfA", Kind::Int, kParams, 2};
+  static constexpr Signature kSignature{"wsprintfA", Kind::Int, kParams, 2};
   va_list args;
   va_start(args, format);
   const int written =
-      Through<int>(kSpec, nullptr, [&](LPSTR b, LPCSTR f) { return ::wvsprintfA(b, f, args); }, buffer, format);
+      Through<int>(kSignature, nullptr, [&](LPSTR b, LPCSTR f) { return ::wvsprintfA(b, f, args); }, buffer, format);
   va_end(args);
   return written;
 }
