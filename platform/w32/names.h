@@ -179,23 +179,28 @@ std::string FlagNames(const Named (&table)[N], uint32_t value, const char* none 
 }
 
 // Show commands as people name them (the recorder's --show, the web page's
-// ?show=): the names offered first, in the order offered, then the rest and
-// the SW_ names without their prefix.
+// ?show=): the names offered first, in the order offered, then the rest.
+// Every SW_ name (kShowCommandNames) is taken too, with or without SW_.
 inline constexpr Named kShowCommandWords[] = {
-    {1, "normal"},     {2, "minimized"},     {3, "maximized"},      {4, "noactivate"},     {5, "show"},
-    {6, "minimize"},   {7, "minnoactive"},   {8, "na"},             {9, "restore"},        {10, "default"},
-    {0, "hide"},       {11, "forceminimize"}, {1, "shownormal"},    {2, "showminimized"},  {3, "showmaximized"},
-    {3, "maximize"},   {4, "shownoactivate"}, {7, "showminnoactive"}, {8, "showna"},       {10, "showdefault"},
+    {1, "normal"},     {2, "minimized"},   {3, "maximized"}, {4, "noactivate"}, {5, "show"},
+    {6, "minimize"},   {7, "minnoactive"}, {8, "na"},        {9, "restore"},    {10, "default"},
+    {0, "hide"},       {11, "forceminimize"},
+    {3, "maximize"},  // SW_MAXIMIZE, SW_SHOWMAXIMIZED's other name
 };
 inline constexpr size_t kShowCommandsOffered = 11;  // normal .. hide
 
-// The show command `name` stands for ("normal", "SW_HIDE", "3"), any case;
-// -1 when it names none.
+// The show command `name` stands for ("normal", "SW_HIDE", "showna", "3"),
+// any case; -1 when it names none.
 inline int ShowCommandNamed(std::string name) {
   for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
   if (name.compare(0, 3, "sw_") == 0) name.erase(0, 3);
   for (const Named& n : kShowCommandWords)
     if (name == n.name) return int(n.value);
+  for (const Named& n : kShowCommandNames) {
+    std::string word(n.name + 3);  // without SW_
+    for (char& c : word) c = char(std::tolower(static_cast<unsigned char>(c)));
+    if (name == word) return int(n.value);
+  }
   // 0..11 written plainly: one or two digits, no sign, no blanks.
   if (name.empty() || name.size() > 2 || !std::isdigit(static_cast<unsigned char>(name[0])) ||
       (name.size() == 2 && !std::isdigit(static_cast<unsigned char>(name[1]))))
