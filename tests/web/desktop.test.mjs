@@ -4,7 +4,7 @@
 import assert from "node:assert/strict";
 import {describe, it} from "node:test";
 import {Follow} from "./model.mjs";
-import {BROWSERS, Clock, DEADLINE, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
+import {BROWSERS, Clock, box, DEADLINE, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 
@@ -16,10 +16,6 @@ async function runs(page, clock, follow, ms, {frames = ms / 100, size = [640, 48
   const p = await look(page);
   assert.deepEqual([p.width, p.height], size);
   assert.equal(follow.next(p, frames), "", `${ms} ms on ${what}`);
-}
-
-function box(page, selector) {
-  return page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
 }
 
 for (const name of BROWSERS) describe(`tarvelmin's web page in ${name}`, () => {

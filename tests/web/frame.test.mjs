@@ -6,16 +6,12 @@
 import assert from "node:assert/strict";
 import {describe, it} from "node:test";
 import {Follow} from "./model.mjs";
-import {BROWSERS, Clock, DEADLINE, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
+import {BROWSERS, Clock, DEADLINE, box, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 // A captioned, sizable window is no smaller than this (SM_CXMINTRACK, SM_CYMINTRACK).
 const SMALLEST = {width: 116, height: 27};
 const PHONE = {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true};
-
-function rect(page, selector) {
-  return page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
-}
 
 // Where the window manager has put the window on the program's screen.
 function placed(page) {
@@ -65,7 +61,7 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
     await running(page);
     const start = await placed(page);
     assert.deepEqual(start, {x: 0, y: 0, width: 648, height: 507});
-    const caption = await rect(page, ".frame .caption");
+    const caption = await box(page, ".frame .caption");
     const grab = {x: caption.x + 200, y: caption.y + 9};
     await mouseDrag(page, grab, {x: grab.x + 120, y: grab.y + 70});
     await placedAt(page, {x: 120, y: 70, width: 648, height: 507}, "after the caption's drag");
@@ -82,7 +78,7 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
     await placedAt(page, {x: 130, y: 70, width: 648, height: 507}, "after a double-click and a drag");
 
     // The grip: 100 x 50 larger, the picture stretched into it.
-    const grip = centre(await rect(page, ".frame .grip"));
+    const grip = centre(await box(page, ".frame .grip"));
     await mouseDrag(page, grip, {x: grip.x + 100, y: grip.y + 50});
     await placedAt(page, {x: 130, y: 70, width: 748, height: 557}, "after the grip's drag");
     await until("a 740 x 530 picture", async () => {
@@ -91,7 +87,7 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
     });
 
     // Dragged far up and left, the grip stops at the smallest size.
-    const grip2 = centre(await rect(page, ".frame .grip"));
+    const grip2 = centre(await box(page, ".frame .grip"));
     await mouseDrag(page, grip2, {x: 1, y: 1});
     await placedAt(page, {x: 130, y: 70, ...SMALLEST}, "at its smallest");
 
@@ -113,18 +109,18 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
     // the scale that fits it, and the program's screen grows to match.
     const scale = Math.min(area.width / 648, area.height / 507);
     assert.ok(scale < 1, `scale ${scale}`);
-    const frame = await rect(page, ".frame");
+    const frame = await box(page, ".frame");
     assert.ok(Math.abs(frame.width - 648 * scale) < 0.5 && frame.right <= area.width + 0.5,
               `the whole frame on the screen: ${JSON.stringify(frame)}`);
     for (const part of [".frame .close", ".frame .grip"]) {
-      const r = await rect(page, part);
+      const r = await box(page, part);
       assert.ok(r.width > 0 && r.x >= 0 && r.right <= area.width + 0.5 && r.y >= 0 && r.bottom <= area.height + 0.5,
                 `${part} on the screen: ${JSON.stringify(r)}`);
     }
 
     // Sized by a finger on the grip, 60 x 40 CSS pixels smaller (whole CSS
     // pixels: that is all a touch screen reports here).
-    const middle = centre(await rect(page, ".frame .grip"));
+    const middle = centre(await box(page, ".frame .grip"));
     const grip = {x: Math.round(middle.x), y: Math.round(middle.y)}, end = {x: grip.x - 60, y: grip.y - 40};
     await touchDrag(page, grip, end);
     const sized = {width: 648 + pixel(end.x, scale) - pixel(grip.x, scale),
@@ -133,13 +129,13 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
 
     // Moved by a finger on the caption: exactly as far as the pixels under it,
     // and still on the screen whole.
-    const caption = await rect(page, ".frame .caption");
+    const caption = await box(page, ".frame .caption");
     const from = {x: Math.round(caption.x + 100), y: Math.round(caption.y + 5)}, to = {x: from.x + 30, y: from.y + 60};
     await touchDrag(page, from, to);
     const moved = {x: pixel(to.x, scale) - pixel(from.x, scale), y: pixel(to.y, scale) - pixel(from.y, scale)};
     await placedAt(page, {...moved, ...sized}, "after the finger's drag");
 
-    const close = centre(await rect(page, ".frame .close"));
+    const close = centre(await box(page, ".frame .close"));
     await page.touchscreen.tap(close.x, close.y);
     await ended(page, 0);
   }));
@@ -199,10 +195,10 @@ for (const name of BROWSERS) describe(`the window's frame in ${name}`, () => {
   for (const key of ["Escape", "Enter"]) {
     it(`shows the ERROR box modal and in the middle; the focus stays in it; ${key} is OK`, {timeout: TIMEOUT}, () =>
       visit("?fail=DirectDrawCreate", {}, async (page) => {
-        const box = await page.waitForSelector("dialog.box[role=alertdialog][aria-label=ERROR]");
-        assert.match(await box.evaluate((b) => document.getElementById(b.getAttribute("aria-describedby")).textContent),
+        const dialog = await page.waitForSelector("dialog.box[role=alertdialog][aria-label=ERROR]");
+        assert.match(await dialog.evaluate((b) => document.getElementById(b.getAttribute("aria-describedby")).textContent),
                      /^Direct Draw Init Failed/);
-        const r = await box.evaluate((b) => b.getBoundingClientRect().toJSON());
+        const r = await dialog.evaluate((b) => b.getBoundingClientRect().toJSON());
         const v = page.viewport();
         assert.ok(Math.abs(r.x + r.width / 2 - v.width / 2) <= 1 && Math.abs(r.y + r.height / 2 - v.height / 2) <= 1,
                   `the box at ${JSON.stringify(r)} in a ${v.width} x ${v.height} page`);

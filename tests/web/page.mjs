@@ -140,6 +140,11 @@ export async function ended(page, code) {
   assert.equal(await page.$(".box"), null, "a dialog is left");
 }
 
+// Where `selector`'s element is on the page, in CSS pixels.
+export function box(page, selector) {
+  return page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
+}
+
 // The window's canvas: its size, where its exactly red pixels are, and how
 // many pixels are neither red nor opaque black.
 export function look(page) {

@@ -10,7 +10,7 @@ import path from "node:path";
 import {fileURLToPath} from "node:url";
 import {describe, it} from "node:test";
 import {Follow, pointAt} from "./model.mjs";
-import {BROWSERS, Clock, DEADLINE, disc, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
+import {BROWSERS, Clock, DEADLINE, box, disc, ended, look, running, session, until, visit as visitPage} from "./page.mjs";
 
 const TIMEOUT = 4 * DEADLINE;
 const PHONE = {width: 390, height: 844, deviceScaleFactor: 3, isMobile: true, hasTouch: true};
@@ -61,7 +61,7 @@ function heard(page) {
 // A click at the middle of `selector`: page.click() waits for a rendered
 // frame, and a held clock renders none.
 async function press(page, selector) {
-  const r = await page.$eval(selector, (e) => e.getBoundingClientRect().toJSON());
+  const r = await box(page, selector);
   await page.mouse.click(r.x + r.width / 2, r.y + r.height / 2);
 }
 
@@ -199,7 +199,7 @@ for (const name of BROWSERS) describe(`the trace panel and the clock in ${name}`
     await running(page);
     await restart(page, {show: "maximized", fail: "CreateSurface"});
     assert.equal(new URL(page.url()).search, "?show=maximized&fail=CreateSurface");
-    const box = await page.waitForSelector(".box[role=alertdialog][aria-label=ERROR]");
+    const dialog = await page.waitForSelector(".box[role=alertdialog][aria-label=ERROR]");
     const frame = await page.$eval(".frame", (f) => [f.offsetWidth, f.offsetHeight]);
     const desktop = await page.$eval("#desktop", (d) => [d.clientWidth, d.clientHeight]);
     assert.ok(frame[0] >= desktop[0] && frame[1] >= desktop[1], `maximised: ${frame} on ${desktop}`);
@@ -209,7 +209,7 @@ for (const name of BROWSERS) describe(`the trace panel and the clock in ${name}`
     const box1 = lines.findIndex((l) => /^MessageBoxA\(owner=hwnd#1, text="Direct Draw Init Failed \(8007000e\)\\n", caption="ERROR"/.test(l));
     assert.ok(box1 > failed, `MessageBoxA after the failed call:\n${lines.join("\n")}`);
     assert.doesNotMatch(lines[box1], / -> /, "MessageBoxA returned before OK");
-    await box.$eval("button", (b) => b.click());
+    await dialog.$eval("button", (b) => b.click());
     await ended(page, 0);
     lines = await panelLines(page);
     assert.match(lines.find((l) => l.startsWith("MessageBoxA(")), / -> IDOK$/);
@@ -240,7 +240,7 @@ for (const name of BROWSERS) describe(`the trace panel and the clock in ${name}`
     assert.equal(follow.next(await look(page)), "");
     await clock.run(500);
     assert.equal(follow.next(await look(page), 5), "", "after clicks on the controls and the panel");
-    const frame = await page.$eval(".frame", (e) => e.getBoundingClientRect().toJSON());
+    const frame = await box(page, ".frame");
     await page.mouse.click(frame.right + 30, frame.bottom + 30);
     await clock.run(100);
     const label = (await lastTick(page)).label;
@@ -259,13 +259,13 @@ for (const name of BROWSERS) describe(`the trace panel and the clock in ${name}`
                                   (all) => all.filter((e) => e.checkVisibility()).map((e) => e.getBoundingClientRect().toJSON()));
     assert.equal(bar.length, 7, "Pause, Step, three speeds, Trace, Restart");
     for (const r of bar) assert.ok(r.x >= 0 && r.right <= PHONE.width && r.bottom <= PHONE.height && r.height >= 36, JSON.stringify(r));
-    const toggle = await page.$eval("#panel-toggle", (e) => e.getBoundingClientRect().toJSON());
+    const toggle = await box(page, "#panel-toggle");
     await page.touchscreen.tap(toggle.x + toggle.width / 2, toggle.y + toggle.height / 2);
     await until("events in the panel", async () => (await heard(page)) > 0);
-    const desktop = await page.$eval("#desktop", (e) => e.getBoundingClientRect().toJSON());
-    const panel = await page.$eval("#panel", (e) => e.getBoundingClientRect().toJSON());
+    const desktop = await box(page, "#desktop");
+    const panel = await box(page, "#panel");
     assert.ok(panel.top >= desktop.bottom && panel.width === PHONE.width, `${JSON.stringify(panel)} below ${JSON.stringify(desktop)}`);
-    const frame = await page.$eval(".frame", (e) => e.getBoundingClientRect().toJSON());
+    const frame = await box(page, ".frame");
     assert.ok(frame.right <= desktop.right + 0.5 && frame.bottom <= desktop.bottom + 0.5, "the window still fits");
     // The first ticks may restore the surfaces the desktop's new size lost.
     const first = (await lastTick(page)).number;
